@@ -1,0 +1,74 @@
+# Test suites.  Conventions:
+#   tests/unit/*_test.cpp   native GoogleTest programs (portable logic)
+#   tests/win/*_test.cpp    win64 GoogleTest programs, run under wine64
+#   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest)
+#   tests/win/*_test.sh     win64 scripts driving Windows programs from outside
+#   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
+# A test that needs the billing simulator or raw sockets runs only inside the
+# private network namespace that tests/run-suite.sh makes (TARVELON_TEST_NETNS=1).
+
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+set(TARVELON_TEST_ENV
+  TARVELON_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+  TARVELON_BUILD_DIR=${CMAKE_BINARY_DIR})
+
+function(tarvelon_gtest name)
+  add_executable(${name} ${ARGN} ${TARVELON_RESOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_SOURCE_DIR}/res)
+  target_link_libraries(${name} PRIVATE tarvelon_core GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TARVELON_TEST_ENV}" SKIP_RETURN_CODE 77)
+endfunction()
+
+function(tarvelon_script_test name script)
+  add_test(NAME ${name} COMMAND bash ${script} ${ARGN})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TARVELON_TEST_ENV}" SKIP_RETURN_CODE 77)
+endfunction()
+
+if(WIN32)
+  # Wine: one private prefix per build tree, its server started with every stream
+  # redirected so that no background process holds ctest's output pipe.
+  set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  list(APPEND TARVELON_TEST_ENV WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all)
+  add_test(NAME wine_prefix_up COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh up ${WINE_PREFIX})
+  add_test(NAME wine_prefix_down COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh down ${WINE_PREFIX})
+  set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine)
+
+  file(GLOB drivers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_driver.cpp)
+  foreach(src ${drivers})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src} ${TARVELON_RESOURCES})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_SOURCE_DIR}/res)
+    target_link_libraries(${name} PRIVATE tarvelon_core)
+  endforeach()
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+  foreach(src ${tests})
+    get_filename_component(name ${src} NAME_WE)
+    tarvelon_gtest(win_${name} ${src})
+    set_tests_properties(win_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON)
+  endforeach()
+  # Scripts that drive Windows programs from outside (Xvfb, xdotool, the simulator).
+  file(GLOB scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.sh)
+  foreach(src ${scripts})
+    get_filename_component(name ${src} NAME_WE)
+    tarvelon_script_test(win_${name} ${src})
+    set_tests_properties(win_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON)
+  endforeach()
+else()
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
+  foreach(src ${tests})
+    get_filename_component(name ${src} NAME_WE)
+    tarvelon_gtest(unit_${name} ${src})
+  endforeach()
+  file(GLOB scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/net/*_test.sh)
+  foreach(src ${scripts})
+    get_filename_component(name ${src} NAME_WE)
+    tarvelon_script_test(net_${name} ${src})
+    set_tests_properties(net_${name} PROPERTIES RUN_SERIAL ON)
+  endforeach()
+endif()

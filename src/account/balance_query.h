@@ -1,0 +1,22 @@
+// The conversation with the billing API.
+#pragma once
+
+#include "common/app_state.h"
+
+// Logs in with app_state.credentials, fetches the dynamic information and shows
+// the balance in an information box owned by `owner`.  0 shown; 1 bad or missing
+// credentials / no token; 2 connection failure; 3 secure connection refused;
+// fetch status + 2 for other failed logins.
+int query_balance(WindowHandle owner);
+
+// The text of the first element <name> (name compared without case) up to the
+// next "<", in a fresh heap text; null when absent.
+char* tag_value(const char* name, const char* text);
+
+// Writes `template_text` into `out` with each #name$ replaced by tag_value(name,
+// source).  `out` needs 2064 bytes.
+void expand_template(char* out, const char* template_text, const char* source);
+
+// Converts `text` in place from UTF-8 to the ANSI code page (Linux: the locale's
+// charset), never growing it.
+void utf8_to_ansi(char* text);

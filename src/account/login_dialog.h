@@ -1,0 +1,15 @@
+// Asking the user for the contract number and password.
+#pragma once
+
+#include "common/app_state.h"
+
+enum LoginChoice {
+    LOGIN_CANCELLED = 0,
+    LOGIN_ACCEPTED = 1,
+    LOGIN_REMEMBER = 2,
+    LOGIN_FROM_SETTINGS = 3,  // no dialog: the settings file had a valid pair
+};
+
+// Shows the login dialog owned by `owner`; fills app_state.credentials on 1 or 2.
+// Windows: dialog resource 100; Linux: a prompt on the terminal.
+int show_login_dialog(WindowHandle owner);

@@ -1,0 +1,16 @@
+// Heap text buffers: zero-filled on allocation, owned and freed by the caller.
+#pragma once
+
+#include <cstddef>
+
+// A fresh zero-filled buffer of `size` bytes, or null.
+char* alloc_text(size_t size);
+
+// Frees a buffer from alloc_text or resize_buffer; null is ignored.
+void free_text(void* buffer);
+
+// Overwrites `size` bytes with zeros in a way the compiler cannot drop.
+void secure_wipe(void* buffer, size_t size);
+
+// Copies at most `size` - 1 bytes of `source` and always terminates (lstrcpynA).
+void copy_text(char* destination, const char* source, size_t size);

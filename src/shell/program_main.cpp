@@ -1,0 +1,6 @@
+#include "shell/main_window.h"
+
+int main()
+{
+    program_entry();
+}

@@ -1,0 +1,39 @@
+#!/bin/bash
+# Runs the ctest suites of the given presets inside a private network and mount
+# namespace: loopback only, so the billing simulator can take ports 80 and 443 on
+# 127.0.0.x, raw-socket tests can build their own namespaces, and a throwaway CA
+# can be made trusted without touching the host.  Needs root; without it the
+# tests that need the namespace skip themselves.
+#   tests/run-suite.sh native win64
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${TARVELON_TEST_NETNS:-}" != 1 ] && [ "$(id -u)" = 0 ]; then
+    exec unshare --net --mount --propagation private env TARVELON_TEST_NETNS=1 "$0" "$@"
+fi
+
+if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
+    ip link set lo up
+    # Test-only certificates; the trust store is replaced in this mount namespace only.
+    if [ -x "$root/tools/billing_sim/make_certs.sh" ]; then
+        certs="$root/build/testca"
+        "$root/tools/billing_sim/make_certs.sh" "$certs" >/dev/null
+        mount --bind "$certs/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
+    fi
+fi
+
+# One X display for every test that shows a window.
+if [ -z "${DISPLAY:-}" ]; then
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null || true' EXIT
+    export DISPLAY=$display
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+fi
+
+status=0
+for preset in "$@"; do
+    ctest --preset "$preset" --test-dir "$root" || status=1
+done
+exit $status
