@@ -4,6 +4,7 @@
 #   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest)
 #   tests/win/*_test.sh     win64 scripts driving Windows programs from outside
 #   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
+#   tests/net/*_tool.cpp    native helper programs that those scripts run
 # A test that needs the billing simulator or raw sockets runs only inside the
 # private network namespace that tests/run-suite.sh makes (TARVELON_TEST_NETNS=1).
 
@@ -64,6 +65,13 @@ else()
   foreach(src ${tests})
     get_filename_component(name ${src} NAME_WE)
     tarvelon_gtest(unit_${name} ${src})
+  endforeach()
+  # Small native programs that the namespace scripts run.
+  file(GLOB tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/net/*_tool.cpp)
+  foreach(src ${tools})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE tarvelon_core)
   endforeach()
   file(GLOB scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/net/*_test.sh)
   foreach(src ${scripts})
