@@ -8,8 +8,15 @@ enum LoginChoice {
     LOGIN_ACCEPTED = 1,
     LOGIN_REMEMBER = 2,
     LOGIN_FROM_SETTINGS = 3,  // no dialog: the settings file had a valid pair
+    LOGIN_NO_TERMINAL = 4,    // Linux: no terminal to ask on; ends like a cancel
 };
 
 // Shows the login dialog owned by `owner`; fills app_state.credentials on 1 or 2.
-// Windows: dialog resource 100; Linux: a prompt on the terminal.
+// Windows: dialog resource 100; Linux: a prompt on the terminal (/dev/tty).
 int show_login_dialog(WindowHandle owner);
+
+#if !defined(_WIN32)
+// Linux: the command line's --remember; the prompt then answers LOGIN_REMEMBER,
+// as the ticked box would.
+void set_login_remember(bool remember);
+#endif

@@ -3,11 +3,45 @@
 
 #include "common/app_state.h"
 
+#include <cstddef>
+
+// Where the credentials are kept: section and keys of the settings file.
+const char settings_section[] = "General";
+const char username_key[] = "username";
+const char passhash_key[] = "passhash";
+
+// balance_command's results besides the codes of query_balance.
+enum BalanceEnd {
+    BALANCE_CANCELLED = -1,    // the dialog was cancelled; no query was made
+    BALANCE_NO_TERMINAL = -2,  // Linux: no terminal to ask for the credentials on
+};
+
 // Fills app_state.credentials from the settings file and validates them.
 void read_settings();
 
 // Validates app_state.credentials and, if both fields are non-empty, stores them.
 void write_settings();
 
-// One Balance request from start to end; every box is owned by `owner`.
-void balance_command(WindowHandle owner);
+// One Balance request from start to end; every box is owned by `owner`.  Returns
+// query_balance's code (0 shown; 1, 2, 3 reported in an error box; above 3
+// silent) or a BalanceEnd.  The Windows program ignores it; the Linux command
+// makes its exit status of it.
+int balance_command(WindowHandle owner);
+
+// Platform side.  Reads `key` of the settings section into `out`, at most
+// `size` - 1 characters; empty when missing.
+void read_setting(const char* key, char* out, size_t size);
+
+// Platform side.  Stores the pair, username first.
+void write_setting_pair(const char* username, const char* passhash);
+
+// Platform side.  The catalogue text shown when the secure connection was
+// refused: on Windows the advice to enable TLS in the browser options, which
+// Linux does not have.
+unsigned tls_failure_text();
+
+#if !defined(_WIN32)
+// Linux: the settings file to use from now on (default "Tarvelon.ini" in the
+// current directory).  The text must outlive every later call.
+void set_settings_path(const char* path);
+#endif

@@ -1,0 +1,56 @@
+#include "account/settings.h"
+
+#include "account/ini_file.h"
+#include "common/heap_text.h"
+#include "common/heap_text_posix.h"
+#include "common/texts.h"
+
+#include <cstring>
+
+namespace {
+const char* settings_path = "Tarvelon.ini";
+
+// The file holds the pass-hash, which is as good as the password.
+void wipe_and_free(char* text)
+{
+    secure_wipe(text, text_capacity(text));
+    free_text(text);
+}
+}  // namespace
+
+void set_settings_path(const char* path)
+{
+    settings_path = path != nullptr ? path : "Tarvelon.ini";
+}
+
+void read_setting(const char* key, char* out, size_t size)
+{
+    char* text = ini_load(settings_path);
+    ini_get(text, settings_section, key, out, size);
+    wipe_and_free(text);
+}
+
+// Both keys go into the file in one replacement, so that no crash can leave a
+// new username beside an old pass-hash.
+void write_setting_pair(const char* username, const char* passhash)
+{
+    char* text = ini_load(settings_path);
+    if (text == nullptr) {
+        return;  // unreadable: replacing it would lose what it holds
+    }
+    char* with_username = ini_set(text, settings_section, username_key, username);
+    wipe_and_free(text);
+    char* with_both = with_username != nullptr
+        ? ini_set(with_username, settings_section, passhash_key, passhash)
+        : nullptr;
+    wipe_and_free(with_username);
+    if (with_both != nullptr) {
+        ini_replace(settings_path, with_both, strlen(with_both));
+    }
+    wipe_and_free(with_both);
+}
+
+unsigned tls_failure_text()
+{
+    return TEXT_CONNECTION_ERROR;
+}
