@@ -14,7 +14,7 @@
 namespace {
 // Other ICMP traffic of the machine reaches a raw socket too; this many
 // foreign packets are read at most before the probe gives up.
-const int max_packets = 256;
+const int max_packets = 4096;
 
 uint32_t first_host_address(const char* host)
 {

@@ -1,0 +1,121 @@
+#!/bin/bash
+# The Linux status summary and the Record Route probe end to end, in network
+# namespaces that this script creates and removes:
+#   client 10.0.0.2 --- 10.0.0.1 router 198.51.100.1 --- 198.51.100.2 server
+# Needs root inside the private namespace of tests/run-suite.sh.
+set -u
+if [ "${TARVELON_TEST_NETNS:-}" != 1 ] || [ "$(id -u)" != 0 ]; then
+    echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"
+    exit 77
+fi
+for command in nft ping setpriv; do
+    command -v $command >/dev/null || { echo "skipped: $command is not installed"; exit 77; }
+done
+tool=${TARVELON_BUILD_DIR:?}/status_tool
+
+client=tv-client-$$
+router=tv-router-$$
+server=tv-server-$$
+trap 'for ns in $client $router $server; do ip netns del $ns 2>/dev/null; done' EXIT
+
+set -e
+for ns in $client $router $server; do
+    ip netns add $ns
+    ip -n $ns link set lo up
+done
+ip -n $client link add c0 type veth peer name r0 netns $router
+ip -n $router link add r1 type veth peer name s0 netns $server
+ip -n $client addr add 10.0.0.2/24 dev c0
+ip -n $router addr add 10.0.0.1/24 dev r0
+ip -n $router addr add 198.51.100.1/24 dev r1
+ip -n $server addr add 198.51.100.2/24 dev s0
+ip -n $client link set c0 up
+ip -n $router link set r0 up
+ip -n $router link set r1 up
+ip -n $server link set s0 up
+ip -n $client route add default via 10.0.0.1
+ip -n $server route add default via 198.51.100.1
+ip netns exec $router sysctl -qw net.ipv4.ip_forward=1
+# Counts the echo requests that the router forwards.
+ip netns exec $router nft -f - <<'EOF'
+table ip watch {
+    chain forward {
+        type filter hook forward priority 0;
+        icmp type echo-request counter
+    }
+}
+EOF
+set +e
+
+failures=0
+expect() {  # what expected actual
+    if [ "$2" = "$3" ]; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1: expected '$2', got '$3'"
+        failures=$((failures + 1))
+    fi
+}
+in_client() { timeout 10 ip netns exec $client "$@"; }
+forwarded_requests() {
+    ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'
+}
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+# "Send: 1 234" of a status text -> 1234
+count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
+
+# The router's outgoing address comes back; replies to another program's
+# echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
+# are not taken for ours.
+in_client ping -q -f -R -c 200000 -w 2 10.0.0.1 >/dev/null 2>&1 &
+flood=$!
+sleep 0.1
+expect "probe through the router" 198.51.100.1 "$(in_client "$tool" probe 198.51.100.2)"
+wait $flood
+expect "one echo request forwarded" 1 "$(forwarded_requests)"
+
+expect "probe of a target on the same link" 10.0.0.1 "$(in_client "$tool" probe 10.0.0.1)"
+expect "empty host text" 0.0.0.0 "$(in_client "$tool" probe "")"
+expect "no raw-socket privilege" 0.0.0.0 \
+    "$(in_client setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all \
+        "$tool" probe 198.51.100.2)"
+
+# A router that drops every packet with IP options: nothing comes back, and the
+# probe waits out its deadline before it answers 0.
+ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
+start=$(now_ms)
+expect "router dropping options" 0.0.0.0 "$(in_client "$tool" probe 198.51.100.2)"
+waited=$(( $(now_ms) - start ))
+echo "the probe answered after $waited ms"
+expect "waited for the deadline" yes "$([ $waited -ge 450 ] && echo yes || echo "no ($waited ms)")"
+expect "still one request per probe" 2 "$(forwarded_requests)"
+
+# The status text in the client: the external address replaces the private
+# one, and the counters are those of c0 and grow with traffic.
+status=$(in_client "$tool" status)
+expect "local address shown" "IP: 10.0.0.2" "$(echo "$status" | head -1)"
+expect "external address shown" "IP: 198.51.100.1" "$(in_client "$tool" status 198.51.100.1 | head -1)"
+sent_before=$(echo "$status" | count_of Send)
+received_before=$(echo "$status" | count_of Recv)
+in_client ping -q -c 3 -i 0.2 -s 1000 10.0.0.1 >/dev/null
+sysfs_sent=$(in_client cat /sys/class/net/c0/statistics/tx_bytes)
+status=$(in_client "$tool" status 198.51.100.1)
+sent_after=$(echo "$status" | count_of Send)
+received_after=$(echo "$status" | count_of Recv)
+echo "counters: sent $sent_before -> $sent_after, received $received_before -> $received_after"
+expect "sent count grew" yes "$([ "$sent_after" -gt $((sent_before + 3000)) ] && echo yes || echo no)"
+expect "received count grew" yes "$([ "$received_after" -gt $((received_before + 3000)) ] && echo yes || echo no)"
+expect "sent count is c0's" yes "$([ "$sent_after" -ge $((sysfs_sent % 4294967296)) ] && echo yes || echo no)"
+
+# Row choice over the kernel's flags: permanent addresses are primary but not
+# dynamic, so the last one is shown; a secondary address with a lifetime does
+# not stop the scan; a primary one with a lifetime does.
+in_client ip link add d0 type veth peer name d1
+in_client ip addr add 10.200.0.1/24 dev d0
+expect "last of the permanent addresses" "IP: 10.200.0.1" "$(in_client "$tool" status | head -1)"
+in_client ip addr add 10.0.0.200/24 dev c0 valid_lft 300 preferred_lft 300
+expect "secondary dynamic address does not stop" "IP: 10.200.0.1" "$(in_client "$tool" status | head -1)"
+in_client ip addr add 10.9.0.1/24 dev d0 valid_lft 300 preferred_lft 300
+expect "primary dynamic address is preferred" "IP: 10.9.0.1" "$(in_client "$tool" status | head -1)"
+
+[ $failures = 0 ]
