@@ -38,7 +38,8 @@ long long now_ms()
 
 // A raw ICMP socket that takes our own IP header (options that the kernel adds
 // through IP_OPTIONS would get its own address recorded in the only slot) and
-// passes up echo replies only.  -1 without the privilege for it.
+// passes up echo replies only.  -1 without the privilege for it (CAP_NET_RAW,
+// which `setcap cap_net_raw+ep` grants to the program alone).
 int open_probe_socket()
 {
     int sock = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
