@@ -27,15 +27,6 @@ uint32_t read_request(void* request, char* buffer, uint32_t size)
     return count;
 }
 
-// Refused or reset is what a client with TLS switched off sees.
-uint32_t send_failure_status(bool secure, DWORD error)
-{
-    if (secure && (error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_RESET)) {
-        return FETCH_TLS_FAILED;
-    }
-    return FETCH_FAILED;
-}
-
 char* read_reply(HINTERNET request, uint32_t* length_or_status)
 {
     DWORD length = 0;
@@ -88,6 +79,15 @@ char* connect_and_fetch(const char* host, const char* path, bool secure, uint32_
     return body;
 }
 }  // namespace
+
+// Refused or reset is what a client with TLS switched off sees.
+uint32_t send_failure_status(bool secure, unsigned long error)
+{
+    if (secure && (error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_RESET)) {
+        return FETCH_TLS_FAILED;
+    }
+    return FETCH_FAILED;
+}
 
 char* http_get(const char* url, uint32_t* length_or_status)
 {

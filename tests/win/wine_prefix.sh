@@ -11,6 +11,13 @@ up)
     mkdir -p "$prefix"
     wineserver -p </dev/null >/dev/null 2>&1
     timeout 120 /usr/lib/wine/wine64 wineboot -i </dev/null >"$prefix.boot.log" 2>&1
+    # The prefix (never the host) trusts the billing simulator's test CA.
+    root=$(cd "$(dirname "$0")/../.." && pwd)
+    helper=$(dirname "$prefix")/trust_ca_driver.exe
+    if [ -f "$helper" ] && "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null 2>&1; then
+        timeout 60 /usr/lib/wine/wine64 "$helper" "Z:$root/build/testca/ca.pem" </dev/null >>"$prefix.boot.log" 2>&1 ||
+            echo "wine_prefix: the test CA could not be added" >&2
+    fi
     ;;
 down)
     wineserver -k </dev/null >/dev/null 2>&1

@@ -47,8 +47,8 @@ Command line:
                         {"event":"request","scheme","port","peer","request_line",
                          "method","target","version","headers":[[name,value],...],"raw":...}
                         others: {"event":"tls-reset"|"tls-failed"|"http-reset",...}
-    --ready FILE        written ("ready\\n") once every port listens; "ready" is also
-                        printed on stdout
+    --ready FILE        written ("ready\\n") once every port listens, removed on exit;
+                        "ready" is also printed on stdout
 Stops cleanly on SIGTERM or SIGINT (exit 0).  Exit 2 when a port cannot be bound.
 tools/billing_sim/sim.sh starts it in the background and waits until it is ready.
 """
@@ -268,8 +268,10 @@ def serve_connection(args, log, sock, peer, scheme, port, tls):
             return
         send_reply(conn, args, target, faulty)
         if tls is not None:
+            # close_notify goes out; the peer's own is not awaited.
+            conn.setblocking(False)
             try:
-                conn = conn.unwrap()
+                conn.unwrap()
             except (ssl.SSLError, OSError):
                 pass
         conn.shutdown(socket.SHUT_RDWR)
@@ -288,7 +290,7 @@ def listen(address, port):
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind((address, port))
     s.listen(64)
-    s.settimeout(0.2)
+    s.settimeout(0.05)
     return s
 
 
@@ -339,11 +341,13 @@ def main(argv):
             f.write("ready\n")
     print("ready", flush=True)
     while not stop.is_set():
-        stop.wait(0.5)
+        time.sleep(0.05)
     for t in threads:
         t.join(2)
     for s in servers:
         s[0].close()
+    if args.ready:
+        os.remove(args.ready)
     return 0
 
 

@@ -13,6 +13,13 @@ action=${1:?usage: sim.sh start|stop RUNDIR [options]}
 run=${2:?usage: sim.sh start|stop RUNDIR [options]}
 shift 2
 
+# Alive and not merely a zombie waiting for its parent to reap it.
+running() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
 case $action in
 start)
     mkdir -p "$run"
@@ -29,7 +36,7 @@ start)
     echo $! >"$run/pid"
     for _ in $(seq 100); do
         [ -e "$run/ready" ] && exit 0
-        kill -0 "$(cat "$run/pid")" 2>/dev/null || break
+        running "$(cat "$run/pid")" || break
         sleep 0.1
     done
     echo "billing simulator did not start:" >&2
@@ -41,9 +48,9 @@ stop)
     [ -f "$run/pid" ] || exit 0
     pid=$(cat "$run/pid")
     kill -TERM "$pid" 2>/dev/null
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
+    for _ in $(seq 100); do
+        running "$pid" || break
+        sleep 0.05
     done
     kill -KILL "$pid" 2>/dev/null
     rm -f "$run/pid" "$run/ready"
