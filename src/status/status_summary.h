@@ -38,6 +38,7 @@ char* status_text(uint32_t external_address);
 
 // The pieces of the above, over tables and values handed in.
 
+// Where the choice gets the counters of an interface: iface_octets, or a test's fake.
 typedef void (*OctetsSource)(uint32_t index, uint32_t* sent, uint32_t* received);
 
 // The row choice over `rows` in table order: skips 0 and 127.0.0.1, asks `octets`
