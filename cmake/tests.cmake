@@ -34,7 +34,8 @@ if(WIN32)
   # Wine: one private prefix per build tree, its server started with every stream
   # redirected so that no background process holds ctest's output pipe.
   set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-  list(APPEND TARVELON_TEST_ENV WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all)
+  # A Russian system: ANSI code page 1251.
+  list(APPEND TARVELON_TEST_ENV WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all LC_ALL=ru_RU.UTF-8)
   add_test(NAME wine_prefix_up COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh up ${WINE_PREFIX})
   add_test(NAME wine_prefix_down COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh down ${WINE_PREFIX})
   set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine)
