@@ -88,14 +88,13 @@ if command -v setcap >/dev/null; then
 fi
 
 # A router that drops every packet with IP options: nothing comes back, and the
-# probe waits out its deadline before it answers 0.
+# probe answers 0 (the wait is reported, not asserted: timing belongs to bench/).
 ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
 requests=$(forwarded_requests)
 start=$(now_ms)
 expect "router dropping options" 0.0.0.0 "$(in_client "$tool" probe 198.51.100.2)"
 waited=$(( $(now_ms) - start ))
 echo "the probe answered after $waited ms"
-expect "waited for the deadline" yes "$([ $waited -ge 450 ] && echo yes || echo "no ($waited ms)")"
 expect "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
 # The status text in the client: the external address replaces the private
