@@ -1,0 +1,88 @@
+#!/bin/bash
+# The Balance command from the tray against the billing simulator: double-click,
+# login dialog, balance box, busy mark, the stored pair, and close requests that
+# arrive while the command waits for the user.
+set -u
+[ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the test namespace (tests/run-suite.sh)"; exit 77; }
+[ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
+BUILD=${TARVELON_BUILD_DIR:?}
+SOURCE=${TARVELON_SOURCE_DIR:?}
+WORK=$(mktemp -d "$BUILD/shell_balance_test.XXXXXX")
+. "$(dirname "$0")/shell_lib.sh"
+SIM=$SOURCE/tools/billing_sim/sim.sh
+trap 'close_copies; "$SIM" stop "$WORK/sim"; rm -rf "$WORK"' EXIT
+
+contract=1234567
+password=qwerty12345
+pass_hash='ThekSOBDIGgBuV3jF%2BB8g5dwyLg%3D'  # printf %s qwerty12345 | openssl dgst -sha1 -binary | base64, encoded
+"$SIM" start "$WORK/sim" --address 127.0.0.1 --account "$contract:$pass_hash" \
+    --balance 1234.56 --balance-info 31 || exit 1
+requests() { grep -c '"event": *"request"' "$WORK/sim/requests.log"; }
+box_text="Tarvelon v2.6
+Баланс (рублей): 1234.56
+Дней абонентской платы (примерно): 31"
+
+login() {  # types the pair into the open dialog, ticks remember, presses OK
+    timeout 60 "$WINE" "$BUILD/login_dialog_driver.exe" "$1" wait "set=100=$contract" "set=101=$password" \
+        tick=102 click=1 </dev/null
+}
+
+start_copy first
+pid=$(driver pid)
+driver icons 1 >/dev/null
+
+# Double-click: the login dialog opens inside the command, which is busy now.
+check "double-click answer" "$(driver callback 5000 0x203)" 0
+sleep 2
+check "login dialog open" "$(driver popups)" "dialogs=1 menus=0"
+check "busy while the dialog is open" "$(driver state)" "busy=1 visible=0 title=Tarvelon v2.6"
+driver callback 5000 0x203 >/dev/null
+driver command 102
+sleep 1
+check "no second dialog" "$(driver popups)" "dialogs=1 menus=0"
+check "no request before OK" "$(requests)" 0
+
+login "$pid"
+check "balance box" "$(driver box)" "$box_text"
+driver callback 5000 0x203 >/dev/null
+sleep 1
+check "no second box or query" "$(driver popups) $(requests)" "dialogs=1 menus=0 2"
+driver box ok >/dev/null
+sleep 1
+check "after the command: hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
+check "pair stored" "$(grep -c -e "^username=$contract" -e "^passhash=$pass_hash" "$WORK/Tarvelon.ini")" 2
+
+# Command 102 with 1 in the high word is the menu item: the stored pair, no dialog.
+driver command 0x10066
+check "high word ignored" "$(driver box ok)" "$box_text"
+check "two more requests" "$(requests)" 4
+
+# Exit while the balance box is open: icon deleted, exit 0, settings untouched.
+cp "$WORK/Tarvelon.ini" "$WORK/before.ini"
+driver command 102
+driver box >/dev/null
+driver command 100
+check "exit status, Exit during the command" "$(exit_status first)" 0
+check "no icon left" "$(driver icons 0)" 0
+check "settings unchanged" "$(cmp -s "$WORK/Tarvelon.ini" "$WORK/before.ini" && echo same)" same
+
+# A new copy starting while the login dialog is filled in but not confirmed:
+# the dialog ends unconfirmed, nothing is queried or stored.
+rm -f "$WORK/Tarvelon.ini"
+start_copy third
+pid=$(driver pid)
+third=$(driver hwnd)
+driver icons 1 >/dev/null
+driver callback 5000 0x203 >/dev/null
+timeout 60 "$WINE" "$BUILD/login_dialog_driver.exe" "$pid" wait "set=100=$contract" "set=101=$password" \
+    tick=102 </dev/null
+start_copy fourth
+check "one main window at a time" "$(driver watch "$third")" 1
+check "exit status, new copy during the dialog" "$(exit_status third)" 0
+check "nothing stored" "$(test -e "$WORK/Tarvelon.ini" && echo written || echo none)" none
+check "no further request" "$(requests)" 6
+check "one icon, the new copy's" "$(driver icons 1)" 1
+driver command 100
+check "exit status of the new copy" "$(exit_status fourth)" 0
+
+[ "$failures" = 0 ]

@@ -1,0 +1,55 @@
+#!/bin/bash
+# The running program from outside, without the billing API: single copy, tray
+# callbacks that start nothing, taskbar re-creation, the context menu's Exit.
+set -u
+[ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
+BUILD=${TARVELON_BUILD_DIR:?}
+WORK=$(mktemp -d "$BUILD/shell_test.XXXXXX")
+. "$(dirname "$0")/shell_lib.sh"
+trap 'close_copies; rm -rf "$WORK"' EXIT
+
+start_copy first
+check "first copy runs" "$(driver pid >/dev/null && echo yes)" yes
+first=$(driver hwnd)
+check "one icon" "$(driver icons 1)" 1
+check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
+tip=$(driver tip)
+case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tooltip is the status text" "$tip" "IP: ..." ;; esac
+
+# Callbacks for another icon id and commands outside 100-103 do nothing.
+check "id 5001 double-click" "$(driver callback 5001 0x203)" 0
+check "id 5001 right press" "$(driver callback 5001 0x204)" 0
+driver command 104
+driver command 0x10000
+sleep 1
+check "nothing opened" "$(driver popups)" "dialogs=0 menus=0"
+# A single click refreshes the tooltip and starts nothing.
+check "left press" "$(driver callback 5000 0x201)" 0
+check "left release" "$(driver callback 5000 0x202)" 0
+sleep 1
+check "nothing opened by a click" "$(driver popups)" "dialogs=0 menus=0"
+check "still hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
+
+# The shell loses its icons and announces a new taskbar: the icon comes back
+# with the tooltip it had.
+tip=$(driver tip)
+driver forget-icon
+check "icon gone with the shell" "$(driver icons 0)" 0
+driver taskbar-created
+check "icon back" "$(driver icons 1)" 1
+check "same tooltip" "$(driver tip)" "$tip"
+
+# A second copy: the first has gone before the second's window exists.
+start_copy second
+check "never two main windows" "$(driver watch "$first")" 1
+check "first copy exit status" "$(exit_status first)" 0
+check "one icon after the second start" "$(driver icons 1)" 1
+
+# Exit from the context menu.
+check "right press opens the menu" "$(driver callback 5000 0x204)" pending
+check "menu open" "$(driver popups)" "dialogs=0 menus=1"
+driver menu-click 4
+check "exit status after Exit" "$(exit_status second)" 0
+check "no icon after Exit" "$(driver icons 0)" 0
+
+[ "$failures" = 0 ]
