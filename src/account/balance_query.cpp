@@ -10,7 +10,6 @@
 #include <cstring>
 
 namespace {
-const size_t work_size = 2064;
 const size_t base_limit = 1024;    // characters of the base URL kept
 const size_t method_size = 1024;   // a formatted method part, terminator included
 const size_t value_limit = 1024;   // characters of `out` that inserted values may reach
@@ -142,10 +141,17 @@ int query_balance(WindowHandle owner)
     if (app_state.credentials.contract_number[0] == '\0' || app_state.credentials.pass_hash[0] == '\0') {
         return 1;
     }
-    char* work = alloc_text(work_size);
+    char* work = alloc_text(balance_work_size);
     if (work == nullptr) {
         return 2;
     }
+    int code = query_balance_in(owner, work);
+    free_text(work);
+    return code;
+}
+
+int query_balance_in(WindowHandle owner, char* work)
+{
     char* method = put_base_url(work);
     char* token = nullptr;
     int code = method != nullptr ? log_in(work, method, &token) : 1;
@@ -157,8 +163,7 @@ int query_balance(WindowHandle owner)
         message_box(owner, work, BOX_INFORMATION);
     }
     // The login URL held the contract number and the pass-hash.
-    secure_wipe(work, work_size);
-    free_text(work);
+    secure_wipe(work, balance_work_size);
     return code;
 }
 

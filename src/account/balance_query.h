@@ -3,11 +3,20 @@
 
 #include "common/app_state.h"
 
+#include <cstddef>
+
 // Logs in with app_state.credentials, fetches the dynamic information and shows
 // the balance in an information box owned by `owner`.  0 shown; 1 bad or missing
 // credentials / no token; 2 connection failure; 3 secure connection refused;
 // fetch status + 2 for other failed logins.
 int query_balance(WindowHandle owner);
+
+// The working buffer: the URLs, then the rendered message.
+const size_t balance_work_size = 2064;
+
+// query_balance after the credentials were found valid, over the caller's
+// working buffer of balance_work_size bytes, which is all zeros on return.
+int query_balance_in(WindowHandle owner, char* work);
 
 // The text of the first element <name> (name compared without case) up to the
 // next "<", in a fresh heap text; null when absent.

@@ -30,13 +30,16 @@ inline bool sim_file_exists(const std::string& dos_path)
 
 // Runs a Unix command line; Wine cannot wait for a Unix process, so callers
 // poll for its effect.
+// `command_line` is UTF-8, quoted the Windows way (double quotes).
 inline bool sim_run_unix(const std::string& command_line)
 {
-    std::string line = command_line;
-    STARTUPINFOA startup = {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, command_line.c_str(), -1, nullptr, 0);
+    std::wstring line(length > 0 ? length : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, command_line.c_str(), -1, &line[0], length);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return false;
     }
     CloseHandle(process.hThread);
@@ -56,7 +59,8 @@ inline bool sim_wait_for(const std::string& dos_path, bool present, int tenths)
 }
 
 // `name` names the run directory under the build tree; `options` go to
-// billing_sim.py as they stand (see the top of that file).
+// billing_sim.py as they stand (see the top of that file): UTF-8, values with
+// blanks in double quotes.
 inline SimRun sim_start(const char* name, const std::string& options)
 {
     SimRun run;

@@ -1,9 +1,16 @@
 // The reply scanner and the template renderer.
 #include "account/balance_query.h"
+#include "common/app_state.h"
 #include "common/heap_text.h"
+#include "common/texts.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -128,5 +135,115 @@ TEST(ExpandTemplate, NullArgumentsDoNothing)
     expand_template(out, "#b$", nullptr);
     expand_template(nullptr, "#b$", "<b>1");
     EXPECT_STREQ("keep", out);
+}
+// ---- query_balance against the billing simulator (test namespace only) ----
+
+const char contract[] = "1234567";
+const char pass_hash[] = "Zq9xWm4T%2BkLp7Rv3Ns8Yb6Hc1Jd0Fg5Qe2Ua9Xi%3D";
+
+std::string env_or(const char* name, const char* fallback)
+{
+    const char* value = getenv(name);
+    return value == nullptr ? fallback : value;
+}
+
+class QueryBalance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (env_or("TARVELON_TEST_NETNS", "") != "1") {
+            GTEST_SKIP() << "needs the test network namespace (TARVELON_TEST_NETNS=1)";
+        }
+        char* base = load_text(TEXT_API_URL);
+        bool local = base != nullptr && strncmp(base, "https://127.0.0.1/", 18) == 0;
+        free_text(base);
+        if (!local) {
+            GTEST_SKIP() << "text 7 does not address 127.0.0.1 in this build";
+        }
+        setlocale(LC_ALL, "C.UTF-8");
+        set_credentials(contract, pass_hash);
+    }
+    void TearDown() override
+    {
+        stop();
+        setlocale(LC_ALL, "C");
+    }
+    void start(const char* name, const std::string& options)
+    {
+        run_ = env_or("TARVELON_BUILD_DIR", ".") + "/sim/" + name;
+        std::string command = env_or("TARVELON_SOURCE_DIR", ".") + "/tools/billing_sim/sim.sh start " + run_ +
+            " --address 127.0.0.1 --account " + contract + ":" + pass_hash + " " + options;
+        ASSERT_EQ(0, system(command.c_str())) << "billing simulator did not start";
+    }
+    void stop()
+    {
+        if (!run_.empty()) {
+            std::string command = env_or("TARVELON_SOURCE_DIR", ".") + "/tools/billing_sim/sim.sh stop " + run_;
+            EXPECT_EQ(0, system(command.c_str()));
+            run_.clear();
+        }
+    }
+    static void set_credentials(const char* number, const char* hash)
+    {
+        snprintf(app_state.credentials.contract_number, sizeof app_state.credentials.contract_number, "%s", number);
+        snprintf(app_state.credentials.pass_hash, sizeof app_state.credentials.pass_hash, "%s", hash);
+    }
+    std::string log() const
+    {
+        std::ifstream file(run_ + "/requests.log");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    std::string run_;
+};
+
+TEST_F(QueryBalance, ShowsTheRenderedBalance)
+{
+    start("qb_shown", "--balance \"Сто двадцать\" --balance-info 31");
+    testing::internal::CaptureStdout();
+    int code = query_balance(nullptr);
+    std::string shown = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0, code);
+    EXPECT_EQ("Баланс (рублей): Сто двадцать\nДней абонентской платы (примерно): 31\n", shown);
+    EXPECT_NE(std::string::npos, log().find("\"request_line\": \"GET /user/v1/getDynamicInfo?token=7f3a9c2e51b04d68 "
+                                            "HTTP/1.0\""));
+}
+
+TEST_F(QueryBalance, EveryFailureHasItsCode)
+{
+    EXPECT_EQ(3, query_balance(nullptr));  // nothing listens on 443
+    start("qb_codes", "--fault no-token");
+    EXPECT_EQ(1, query_balance(nullptr));
+    stop();
+    start("qb_dyn", "--fault huge-length --fault-path getDynamicInfo");
+    EXPECT_EQ(2, query_balance(nullptr));
+    stop();
+    start("qb_untrusted", "--cert untrusted");
+    EXPECT_EQ(2, query_balance(nullptr));
+    set_credentials("12 34", pass_hash);
+    EXPECT_EQ(1, query_balance(nullptr));
+}
+
+// The working buffer holds the login URL with the credentials, then the
+// rendered message: it is all zeros when the query returns.
+TEST_F(QueryBalance, WorkingBufferIsWipedOnEveryPath)
+{
+    start("qb_wipe", "");
+    char work[balance_work_size];
+    for (const char* hash : {pass_hash, "wrong"}) {
+        set_credentials(contract, hash);
+        memset(work, 0x5a, sizeof work);
+        testing::internal::CaptureStdout();
+        int code = query_balance_in(nullptr, work);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(hash == pass_hash ? 0 : 1, code);
+        EXPECT_EQ(std::string(sizeof work, '\0'), std::string(work, sizeof work)) << hash;
+    }
+    stop();
+    set_credentials(contract, pass_hash);
+    memset(work, 0x5a, sizeof work);
+    EXPECT_EQ(3, query_balance_in(nullptr, work));
+    EXPECT_EQ(std::string(sizeof work, '\0'), std::string(work, sizeof work));
 }
 }  // namespace

@@ -16,8 +16,9 @@ shift 2
 # Alive and not merely a zombie waiting for its parent to reap it.
 running() {
     local state
+    kill -0 "$1" 2>/dev/null || return 1
     state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)
-    [ -n "$state" ] && [ "$state" != Z ]
+    [ "$state" != Z ]
 }
 
 case $action in
