@@ -6,6 +6,7 @@
 //                                    is gone (30 s): the most main windows seen at once
 //   shell_driver icons [N]           the number of tray icons; with N, waits for N (15 s)
 //   shell_driver tip                 the tooltip of the tray icon
+//   shell_driver icon-at             the screen position of the tray icon's centre: X Y
 //   shell_driver callback ID MSG     sends the tray callback (id, mouse message)
 //   shell_driver command WPARAM      posts a command to the main window
 //   shell_driver state               busy=B visible=V title=T
@@ -24,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 const char main_class[] = "TarvelonWndClass";
@@ -82,33 +84,6 @@ HWND wait_main_window(int tenths)
     return nullptr;
 }
 
-// Every top-level window, with the children of the tray windows: Wine's
-// notification area is a top-level window with one child per icon.
-template <typename Visit>
-void each_window(Visit visit)
-{
-    struct Walk {
-        static BOOL CALLBACK top(HWND window, LPARAM visit)
-        {
-            (*reinterpret_cast<Visit*>(visit))(window);
-            EnumChildWindows(window, child, visit);
-            return TRUE;
-        }
-        static BOOL CALLBACK child(HWND window, LPARAM visit)
-        {
-            (*reinterpret_cast<Visit*>(visit))(window);
-            return TRUE;
-        }
-    };
-    EnumWindows(Walk::top, reinterpret_cast<LPARAM>(&visit));
-}
-
-bool is_tray_icon(HWND window)
-{
-    std::string name = class_of(window);
-    return IsWindowVisible(window) && (name == "__winex11_tray_icon" || name == "__wine_tray_icon");
-}
-
 int count_main_windows()
 {
     int count = 0;
@@ -121,67 +96,67 @@ int count_main_windows()
     return count;
 }
 
-int count_icons()
+// One icon as the tray shows it.  Wine gives every icon a tooltip control owned
+// by the tray window: the standalone "Wine System Tray" (a child window per
+// icon) or the virtual desktop's taskbar (icons drawn in the taskbar itself).
+struct TrayIcon {
+    RECT rect;  // on the screen
+    std::wstring tip;
+};
+
+bool is_tray_window(HWND window)
 {
-    int count = 0;
-    each_window([&count](HWND window) { count += is_tray_icon(window) ? 1 : 0; });
-    return count;
+    std::string name = class_of(window);
+    return name == "__winex11_standalone_tray" || name == "Shell_TrayWnd";
 }
 
-// The text of the tray's tooltip tool: asked in the tray's own process, with the
-// tool record and its text buffer placed there.
-std::wstring tooltip_text(HWND tooltip)
+// The tooltip's one tool, read in the tray's own process, with the tool record
+// and its text buffer placed there.
+bool read_tool(HWND tooltip, TrayIcon* icon)
 {
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid_of(tooltip));
     if (process == nullptr) {
-        return L"";
+        return false;
     }
-    const SIZE_T text_chars = 256;
+    bool found = false;
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::wstring text;
     if (remote != nullptr) {
         TTTOOLINFOW tool = {};
         tool.cbSize = sizeof tool;
         tool.lpszText = reinterpret_cast<wchar_t*>(remote + 1024);
-        wchar_t buffer[text_chars] = {};
+        wchar_t text[256] = {};
         WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr);
-        WriteProcessMemory(process, remote + 1024, buffer, sizeof buffer, nullptr);
-        if (SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) &&
-            ReadProcessMemory(process, remote + 1024, buffer, sizeof buffer - sizeof(wchar_t), nullptr)) {
-            text = buffer;
+        WriteProcessMemory(process, remote + 1024, text, sizeof text, nullptr);
+        found = SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(process, remote, &tool, sizeof tool, nullptr) &&
+            ReadProcessMemory(process, remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
+        if (found) {
+            icon->tip = text;
+            if (tool.uFlags & TTF_IDISHWND) {
+                GetWindowRect(reinterpret_cast<HWND>(tool.uId), &icon->rect);
+            } else {
+                icon->rect = tool.rect;
+                MapWindowPoints(tool.hwnd, nullptr, reinterpret_cast<POINT*>(&icon->rect), 2);
+            }
         }
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);
-    return text;
+    return found;
 }
 
-// The tooltip control of the first visible tray icon: a tooltip window of the
-// tray's process whose tool is that icon's window.
-std::wstring icon_tip()
+std::vector<TrayIcon> tray_icons()
 {
-    HWND icon = nullptr;
-    each_window([&icon](HWND window) {
-        if (icon == nullptr && is_tray_icon(window)) {
-            icon = window;
+    std::vector<TrayIcon> icons;
+    EnumWindows([](HWND window, LPARAM found) -> BOOL {
+        TrayIcon icon = {};
+        if (class_of(window) == "tooltips_class32" && is_tray_window(GetWindow(window, GW_OWNER)) &&
+            read_tool(window, &icon)) {
+            reinterpret_cast<std::vector<TrayIcon>*>(found)->push_back(icon);
         }
-    });
-    if (icon == nullptr) {
-        return L"";
-    }
-    std::wstring tip;
-    bool found = false;
-    each_window([&](HWND window) {
-        if (found || class_of(window) != "tooltips_class32" || pid_of(window) != pid_of(icon)) {
-            return;
-        }
-        HWND top = GetAncestor(icon, GA_ROOT);
-        if (GetWindow(window, GW_OWNER) == top || GetWindow(window, GW_OWNER) == icon) {
-            tip = tooltip_text(window);
-            found = true;
-        }
-    });
-    return tip;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&icons));
+    return icons;
 }
 
 struct Popups {
@@ -238,16 +213,26 @@ int run(int argc, char** argv)
     }
     if (verb == "icons") {
         int want = argc > 2 ? atoi(argv[2]) : -1;
-        int count = count_icons();
+        int count = static_cast<int>(tray_icons().size());
         for (int i = 0; i < 150 && want >= 0 && count != want; ++i) {
             Sleep(100);
-            count = count_icons();
+            count = static_cast<int>(tray_icons().size());
         }
         print(std::to_string(count).c_str());
         return want < 0 || count == want ? 0 : 1;
     }
+    if (verb == "icon-at") {
+        std::vector<TrayIcon> icons = tray_icons();
+        if (icons.empty()) {
+            return 1;
+        }
+        const RECT& rect = icons[0].rect;
+        print((std::to_string((rect.left + rect.right) / 2) + " " + std::to_string((rect.top + rect.bottom) / 2)).c_str());
+        return 0;
+    }
     if (verb == "tip") {
-        print(icon_tip());
+        std::vector<TrayIcon> icons = tray_icons();
+        print(icons.empty() ? L"" : icons[0].tip);
         return 0;
     }
     HWND main_window = wait_main_window(verb == "pid" || verb == "watch" ? 300 : 1);
