@@ -1,0 +1,114 @@
+#!/bin/bash
+# The main job end to end, as a subscriber meets it: Tarvelon.exe (64-bit, under
+# Wine) in the notification area of a Wine desktop on a virtual X display, the
+# billing simulator with a demo account, all inside a private network namespace.
+# The user's road: point at the icon (tooltip), double-click it, type the
+# contract number and password, tick "remember", read the balance box, Exit.
+#   sudo tools/demo.sh          (root: apt, a network namespace; a few minutes)
+# Installs what is missing (apt, the ru_RU.UTF-8 locale), builds build/demo,
+# prints the balance text and saves docs/screenshots/{tooltip,login-dialog,balance-box}.png.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/demo
+shots=$root/docs/screenshots
+contract=1234567
+password=demo2026
+
+if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
+    [ "$(id -u)" = 0 ] || { echo "demo: run as root (apt, network namespace)" >&2; exit 1; }
+    packages="build-essential cmake googletest g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 xvfb
+              xdotool x11-utils imagemagick python3 openssl iproute2 util-linux locales"
+    missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
+    if [ -n "$missing" ]; then
+        echo "demo: installing" $missing
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -q && apt-get install -y -q --no-install-recommends $missing
+    fi
+    locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    echo "demo: building $build"
+    cmake --preset win64 -B "$build" >/dev/null
+    cmake --build "$build" -j2 --target Tarvelon shell_driver trust_ca_driver >/dev/null
+    "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null
+    exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
+fi
+
+# Inside the namespace: loopback, one home-network interface for the tooltip to
+# show (a veth pair; nothing answers on it), and only the test CA trusted.
+ip link set lo up
+ip link add demo0 type veth peer name demo1
+ip addr add 192.168.1.23/24 dev demo0
+ip link set demo1 up
+ip link set demo0 up
+mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
+
+display=
+for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }; done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display WINEPREFIX=$build/wineprefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
+BUILD=$build
+WORK=$build/run
+. "$root/tests/win/shell_lib.sh"
+SIM=$root/tools/billing_sim/sim.sh
+cleanup() {
+    close_copies
+    "$SIM" stop "$WORK/sim"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+echo "demo: a fresh Wine prefix with a 1024x768 desktop"
+rm -rf "$WINEPREFIX" "$WORK"
+mkdir -p "$WORK" "$shots"
+timeout 180 "$WINE" wineboot -i >/dev/null 2>&1
+timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+timeout 60 "$WINE" "$build/trust_ca_driver.exe" "Z:$root/build/testca/ca.pem" >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+
+pass_hash=$(printf %s "$password" | openssl dgst -sha1 -binary | base64 | sed 's/+/%2B/g; s#/#%2F#g; s/=/%3D/g')
+"$SIM" start "$WORK/sim" --address 127.0.0.1 --account "$contract:$pass_hash" --balance 1234.56 --balance-info 31
+
+shot() { import -window root "$shots/$1.png"; echo "demo: saved docs/screenshots/$1.png"; }
+
+echo "demo: starting Tarvelon.exe"
+start_copy demo
+driver pid >/dev/null
+driver icons 1 >/dev/null
+read -r x y <<<"$(driver icon-at)"
+
+# Pointing at the icon shows the tooltip.  A little traffic first, so that the
+# counters are not all zero: ARP requests for a neighbour that is not there.
+for _ in 1 2 3; do (echo >/dev/udp/192.168.1.1/9) 2>/dev/null || true; sleep 0.3; done
+xdotool mousemove $((x - 30)) $((y - 30)) sleep 0.3 mousemove "$x" "$y"
+sleep 2
+shot tooltip
+
+# Double-click, type, tick, confirm.
+xdotool click --repeat 2 --delay 100 1
+for _ in $(seq 100); do [ "$(driver popups)" = "dialogs=1 menus=0" ] && break; sleep 0.2; done
+xdotool mousemove 700 200
+sleep 1
+xdotool type --delay 60 "$contract"
+xdotool key Tab
+xdotool type --delay 60 "$password"
+xdotool key Tab space
+sleep 0.5
+shot login-dialog
+xdotool key Return
+
+answer=$(driver box)
+sleep 0.5
+shot balance-box
+driver box ok >/dev/null
+echo
+echo "$answer" | tail -n +2
+echo
+[ -f "$WORK/Tarvelon.ini" ] && echo "demo: remembered in Tarvelon.ini: $(tr -d '\r' <"$WORK/Tarvelon.ini" | grep username)"
+
+# Exit from the context menu.
+xdotool mousemove "$x" "$y" click 3
+driver menu-click 4
+echo "demo: Tarvelon.exe ended with status $(exit_status demo)"
