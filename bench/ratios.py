@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""One table of the benchmark ratios from the JSON files of bench/run.sh.
+
+  ratios.py RESULTS_DIR
+Medians of the repetitions.  Exit 1 when a bounded ratio is over its bound or
+a benchmark it needs is missing."""
+
+import json
+import os
+import sys
+
+PER_BYTE_BOUND = 2.0   # time per byte may not grow with the reply: a flat line
+FETCH_BOUND = 20.0     # 16 MiB may cost at most 20 times 1 MiB
+
+
+def load(directory):
+    times = {}
+    for name in sorted(os.listdir(directory)):
+        if not name.endswith(".json"):
+            continue
+        with open(os.path.join(directory, name)) as f:
+            try:
+                data = json.load(f)
+            except ValueError:
+                continue
+        for b in data.get("benchmarks", []):
+            if b.get("error_occurred"):
+                continue
+            if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+                continue
+            run = b.get("run_name", b["name"])
+            if run.endswith("/real_time"):
+                run = run[:-len("/real_time")]
+            times[run] = b["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b["time_unit"]]
+    return times
+
+
+def main(directory):
+    times = load(directory)
+    rows = []   # (measure, ratio, beside, bound)
+    failed = False
+
+    def ratio(a, b):
+        return times[a] / times[b] if a in times and b in times else None
+
+    for func in ("tag_value", "expand_template"):
+        for size, label in ((64 << 10, "64 KiB"), (1 << 20, "1 MiB")):
+            r = ratio("BM_%s/%d" % (func, size), "BM_%s/1024" % func)
+            per_byte = r * 1024 / size if r is not None else None
+            rows.append(("%s time per byte, %s / 1 KiB" % (func, label), per_byte, None, PER_BYTE_BOUND))
+    for scheme in ("http", "https"):
+        for mode in ("length", "no-length"):
+            key = "%s/{}MiB/%s" % (scheme, mode)
+            ours = ratio("http_get/" + key.format(16), "http_get/" + key.format(1))
+            curl = ratio("curl/" + key.format(16), "curl/" + key.format(1))
+            rows.append(("http_get %s %s, 16 MiB / 1 MiB (curl beside)" % (scheme, mode), ours, curl, FETCH_BOUND))
+    for scheme in ("http", "https"):
+        for mode in ("length", "no-length"):
+            for size in (1, 16):
+                key = "%s/%dMiB/%s" % (scheme, size, mode)
+                rows.append(("http_get / curl time, %s %s, %d MiB" % (scheme, mode, size),
+                             ratio("http_get/" + key, "curl/" + key), None, None))
+    for count in (1, 16, 64):
+        r = ratio("status_text/addresses:%d" % count, "raw_table_dump/addresses:%d" % count)
+        rows.append(("status_text / raw dump of both tables, %d addresses" % count, r, None, None))
+
+    width = max(len(r[0]) for r in rows)
+    print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "curl", "bound", ""))
+    for measure, value, beside, bound in rows:
+        verdict = ""
+        if value is None:
+            verdict = "missing" if bound is not None else ""
+            failed = failed or bound is not None
+        elif bound is not None:
+            verdict = "ok" if value <= bound else "OVER"
+            failed = failed or value > bound
+        show = lambda v: "%8.2f" % v if v is not None else "%8s" % "-"
+        print("%-*s  %s  %s  %6s  %s" % (width, measure, show(value), show(beside),
+                                          "%g" % bound if bound else "-", verdict))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
