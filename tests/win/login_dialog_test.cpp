@@ -1,6 +1,7 @@
 // The login dialog as the user meets it: shown here, driven from a second
 // process (login_dialog_driver) that types, clicks and reads the boxes.
 #include "account/login_dialog.h"
+#include "login_driver_win.h"
 #include "pass_hash_vectors.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +14,6 @@
 #include <vector>
 
 namespace {
-const UINT watchdog_ms = 60000;  // a driver that died must not leave the dialog open
-
-VOID CALLBACK end_every_dialog(HWND, UINT, UINT_PTR, DWORD)
-{
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) -> BOOL {
-            EndDialog(window, -99);
-            return TRUE;
-        },
-        0);
-}
-
 // The icons the dialog carries, looked at from inside: Wine answers WM_GETICON
 // from another process with 0.
 LRESULT seen_big_icon = 0;
@@ -45,42 +33,14 @@ VOID CALLBACK look_at_icons(HWND, UINT, UINT_PTR, DWORD)
         0);
 }
 
-std::string driver_command(const std::vector<std::string>& steps)
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = path;
-    command = "\"" + command.substr(0, command.find_last_of("\\/") + 1) + "login_dialog_driver.exe\" " +
-        std::to_string(GetCurrentProcessId());
-    for (const std::string& step : steps) {
-        command += " \"" + step + "\"";
-    }
-    return command;
-}
-
-HWND make_owner()
-{
-    WNDCLASSEXA window_class = {};
-    window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
-    window_class.hIconSm = LoadIconA(nullptr, MAKEINTRESOURCEA(32516));  // IDI_INFORMATION
-    window_class.lpszClassName = "LoginDialogTestOwner";
-    RegisterClassExA(&window_class);
-    return CreateWindowExA(0, "LoginDialogTestOwner", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
 class LoginDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = getenv("DISPLAY");
-        if (display == nullptr || display[0] == '\0') {
+        if (!have_display()) {
             GTEST_SKIP() << "no X display";
         }
-        owner = make_owner();
+        owner = make_owner("Tarvelon v2.6");
         ASSERT_NE(owner, nullptr);
     }
     void TearDown() override
@@ -90,27 +50,9 @@ protected:
         }
     }
 
-    // Shows the dialog while the driver plays `steps`; the driver must succeed.
     int run_dialog(const std::vector<std::string>& steps)
     {
-        std::string command = driver_command(steps);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION driver = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &driver)) {
-            ADD_FAILURE() << "cannot start " << command;
-            return -100;
-        }
-        UINT_PTR watchdog = SetTimer(nullptr, 0, watchdog_ms, end_every_dialog);
-        int choice = show_login_dialog(owner);
-        KillTimer(nullptr, watchdog);
-        DWORD exit_code = 99;
-        WaitForSingleObject(driver.hProcess, 30000);
-        GetExitCodeProcess(driver.hProcess, &exit_code);
-        CloseHandle(driver.hProcess);
-        CloseHandle(driver.hThread);
-        EXPECT_EQ(exit_code, 0u) << "the driver's steps: " << command;
-        return choice;
+        return run_with_driver(show_login_dialog, owner, steps);
     }
 
     HWND owner = nullptr;
