@@ -6,10 +6,15 @@ set -u
 action=$1
 prefix=$2
 export WINEPREFIX=$prefix WINEDEBUG=-all
+wineserver=/usr/lib/wine/wineserver  # not on PATH in Debian's wine64
 case $action in
 up)
     mkdir -p "$prefix"
-    wineserver -p </dev/null >/dev/null 2>&1
+    # A server left by an earlier run may live in another network namespace,
+    # where this run's Windows sockets would then be made.
+    "$wineserver" -k </dev/null >/dev/null 2>&1
+    timeout 10 "$wineserver" -w </dev/null >/dev/null 2>&1
+    "$wineserver" -p </dev/null >/dev/null 2>&1
     timeout 120 /usr/lib/wine/wine64 wineboot -i </dev/null >"$prefix.boot.log" 2>&1
     # The prefix (never the host) trusts the billing simulator's test CA.
     root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -20,7 +25,7 @@ up)
     fi
     ;;
 down)
-    wineserver -k </dev/null >/dev/null 2>&1
+    "$wineserver" -k </dev/null >/dev/null 2>&1
     ;;
 esac
 exit 0
