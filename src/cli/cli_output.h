@@ -1,0 +1,30 @@
+// What tarvelon says, and how it reaches the terminal.
+#pragma once
+
+// Messages of the command line, in UTF-8 (converted to the terminal's charset
+// when printed).
+extern const char* const msg_help;
+extern const char* const msg_usage_hint;
+extern const char* const msg_no_command;
+extern const char* const msg_unknown_command;
+extern const char* const msg_unknown_option;
+extern const char* const msg_extra_argument;
+extern const char* const msg_option_not_for_command;
+extern const char* const msg_settings_needs_file;
+extern const char* const msg_no_settings_home;
+extern const char* const msg_settings_dir_failed;
+extern const char* const msg_probe_failed;
+extern const char* const msg_out_of_memory;
+extern const char* const msg_no_terminal;
+extern const char* const msg_cancelled;
+
+// A UTF-8 message to stdout, as it stands (the help).
+void print_text(const char* utf8);
+
+// "tarvelon: message[: detail]" to stderr; the detail is printed as given.
+void print_error_detail(const char* utf8, const char* detail);
+void print_error(const char* utf8);
+
+// A text already in the terminal's charset (catalogue texts, the status text),
+// followed by a line break, to stdout.
+void print_line(const char* text);

@@ -1,0 +1,149 @@
+// tarvelon: the balance and the connection status from a terminal.
+#include "cli/cli_output.h"
+#include "cli/cli_options.h"
+
+#include "account/login_dialog.h"
+#include "account/settings.h"
+#include "common/heap_text.h"
+#include "common/texts.h"
+#include "status/address_probe.h"
+#include "status/status_summary.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <sys/stat.h>
+#include <clocale>
+#include <cstring>
+
+namespace {
+// Creates the missing directories above `path`, private to the user (0700).
+bool make_private_parent_dirs(const char* path)
+{
+    char dir[PATH_MAX];
+    copy_text(dir, path, sizeof dir);
+    for (char* slash = strchr(dir + 1, '/'); slash != nullptr; slash = strchr(slash + 1, '/')) {
+        *slash = '\0';
+        if (mkdir(dir, 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        *slash = '/';
+    }
+    return true;
+}
+
+// The statistics site's bare host name (text 10 without "https://").
+char* stats_host()
+{
+    char* url = load_text(TEXT_STATS_URL);
+    if (url == nullptr) {
+        return nullptr;
+    }
+    const size_t scheme_length = 8;  // "https://"
+    char* host = alloc_text(strlen(url) + 1);
+    if (host != nullptr && strlen(url) > scheme_length) {
+        copy_text(host, url + scheme_length, strlen(url) + 1);
+    }
+    free_text(url);
+    return host;
+}
+
+uint32_t probe_stats_host()
+{
+    char* host = stats_host();
+    uint32_t address = host == nullptr || host[0] == '\0' ? 0 : probe_external_address(host);
+    free_text(host);
+    return address;
+}
+
+int run_status(const CliOptions& options)
+{
+    uint32_t external = options.no_probe ? 0 : probe_stats_host();
+    char* text = status_text(external);
+    if (text == nullptr) {
+        print_error(msg_out_of_memory);
+        return EXIT_CONNECTION;
+    }
+    print_line(text);
+    free_text(text);
+    return 0;
+}
+
+int run_probe(const CliOptions& options)
+{
+    uint32_t address = 0;
+    if (options.host != nullptr) {
+        address = probe_external_address(options.host);
+    } else {
+        address = probe_stats_host();
+    }
+    if (address == 0) {
+        print_error(msg_probe_failed);
+        return EXIT_CONNECTION;
+    }
+    char dotted[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    print_line(dotted);
+    return 0;
+}
+
+// balance_command has shown its own error text for codes 1 to 3.
+int balance_exit_status(int outcome)
+{
+    switch (outcome) {
+    case 0:
+    case EXIT_BAD_CREDENTIALS:
+    case EXIT_CONNECTION:
+    case EXIT_TLS:
+        return outcome;
+    case BALANCE_CANCELLED:
+        print_error(msg_cancelled);
+        return EXIT_CANCELLED;
+    case BALANCE_NO_TERMINAL:
+        print_error(msg_no_terminal);
+        return EXIT_CANCELLED;
+    default:
+        print_error(msg_out_of_memory);
+        return EXIT_CONNECTION;
+    }
+}
+
+int run_balance(const CliOptions& options)
+{
+    if (options.settings_path == options.settings_default && !make_private_parent_dirs(options.settings_path)) {
+        print_error_detail(msg_settings_dir_failed, options.settings_path);
+        return EXIT_CANCELLED;
+    }
+    set_settings_path(options.settings_path);
+    set_login_remember(options.remember);
+    return balance_exit_status(balance_command(nullptr));
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setlocale(LC_ALL, "");
+    CliOptions options;
+    int status = parse_options(argc, argv, &options);
+    if (status != 0) {
+        print_error(msg_usage_hint);
+        return status;
+    }
+    switch (options.command) {
+    case COMMAND_HELP:
+        print_text(msg_help);
+        return 0;
+    case COMMAND_VERSION: {
+        char* title = load_text(TEXT_TITLE);
+        print_line(title == nullptr ? "" : title);
+        free_text(title);
+        return 0;
+    }
+    case COMMAND_STATUS:
+        return run_status(options);
+    case COMMAND_PROBE:
+        return run_probe(options);
+    case COMMAND_BALANCE:
+        return run_balance(options);
+    }
+    return EXIT_USAGE;
+}

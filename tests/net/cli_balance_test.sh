@@ -1,0 +1,94 @@
+#!/bin/bash
+# tarvelon balance end to end: the billing simulator on 127.0.0.1:443 inside the
+# suite's private namespace, whose trust store holds only the test CA; the user
+# answers the prompt on a pseudo-terminal.
+set -u
+[ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the private test namespace (tests/run-suite.sh)"; exit 77; }
+src=$TARVELON_SOURCE_DIR
+tool=$TARVELON_BUILD_DIR/tarvelon
+sim=$src/tools/billing_sim/sim.sh
+work=$(mktemp -d)
+trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
+failures=0
+
+expect() {  # name expected actual
+    if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
+}
+contains() {  # name needle haystack
+    case $3 in *"$2"*) echo "ok   $1" ;; *) echo "FAIL $1: [$2] not in [$3]"; failures=$((failures + 1)) ;; esac
+}
+# The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
+pass_hash() {
+    printf %s "$1" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
+        sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g'
+}
+field() { python3 -c 'import json,sys; v=json.load(sys.stdin)[sys.argv[1]]; print(v if not isinstance(v, list) else " ".join(map(str, v)))' "$1"; }
+# Answers the prompt: contract number, then password (or end of input).
+prompted() {  # settings number password [options...]
+    local settings=$1 number=$2 password=$3
+    shift 3
+    python3 "$src/tests/net/pty_run.py" \
+        "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", $password, true]]" \
+        -- "$tool" balance --settings "$settings" "$@"
+}
+# No terminal at all: a new session without a controlling terminal.
+unattended() {  # settings -> prints status, stdout and stderr on separate lines
+    setsid "$tool" balance --settings "$1" </dev/null >"$work/out" 2>"$work/err"
+    echo "$?"
+}
+
+number=1234567
+password='Пароль-42'  # typed as UTF-8, hashed as Windows-1251
+hash=$(pass_hash "$password")
+"$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" || exit 1
+
+# First run: the prompt, echo off for the password, remembered with 0600.
+settings=$work/a/Tarvelon.ini
+mkdir -p "$work/a"
+run=$(prompted "$settings" "$number" "\"$password\"" --remember)
+expect "prompted run succeeds" 0 "$(field status <<<"$run")"
+expect "echo is off while the password is typed" True "$(field echo_off <<<"$run")"
+contains "balance shown" "Баланс (рублей): 1234.56" "$(field output <<<"$run")"
+contains "days shown" "Дней абонентской платы (примерно): 31" "$(field output <<<"$run")"
+contains "the Windows-1251 pass-hash went out" "password=$hash " "$(grep login "$work/sim/requests.log" | tail -1)"
+expect "settings file mode" 600 "$(stat -c %a "$settings" 2>/dev/null)"
+contains "contract number stored" "username=$number" "$(cat "$settings")"
+contains "pass-hash stored" "passhash=$hash" "$(cat "$settings")"
+
+# Second run: the stored pair, no terminal needed.
+expect "stored pair used without a prompt" 0 "$(unattended "$settings")"
+contains "balance printed" "1234.56" "$(cat "$work/out")"
+
+# A wrong password: text 2, exit 1, nothing stored.
+run=$(prompted "$work/b.ini" "$number" '"wrong"' --remember)
+expect "wrong password exit status" 1 "$(field status <<<"$run")"
+contains "wrong password text" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
+expect "nothing stored after a failure" no "$([ -e "$work/b.ini" ] && echo yes || echo no)"
+
+# A stored pair with a letter: asked again, the file left as it was.
+printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
+cp "$work/c.ini" "$work/c.orig"
+run=$(prompted "$work/c.ini" "$number" null)
+expect "bad stored pair: prompt, then cancel" 4 "$(field status <<<"$run")"
+expect "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
+
+# Nothing stored and no terminal: exit 4 with advice.
+expect "no terminal exit status" 4 "$(unattended "$work/d.ini")"
+contains "no terminal advice" "--remember" "$(cat "$work/err")"
+
+# The default settings path, created private.
+home=$work/home
+run=$(HOME=$home XDG_CONFIG_HOME= python3 "$src/tests/net/pty_run.py" \
+    "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", \"$password\", true]]" \
+    -- "$tool" balance --remember)
+expect "default path run" 0 "$(field status <<<"$run")"
+expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
+expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
+
+# Port 443 refused: the secure connection cannot open, exit 3 with text 3.
+"$sim" stop "$work/sim"
+expect "refused 443 exit status" 3 "$(unattended "$settings")"
+contains "refused 443 text" "Ошибка соединения с сервером!" "$(cat "$work/err")"
+expect "no partial output on failure" "" "$(cat "$work/out")"
+
+[ $failures = 0 ]
