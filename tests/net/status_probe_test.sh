@@ -77,6 +77,24 @@ expect "one echo request forwarded" 1 "$(forwarded_requests)"
 
 expect "probe of a target on the same link" 10.0.0.1 "$(in_client "$tool" probe 10.0.0.1)"
 expect "empty host text" 0.0.0.0 "$(in_client "$tool" probe "")"
+# The tarvelon command: a probe of the host given, and of the statistics site's
+# host, which a private /etc/hosts makes name the server; status with the probe.
+cli=${TARVELON_BUILD_DIR}/tarvelon
+stats_host=$(sed -n 's|^TARVELON_STATS_URL:STRING=https://||p' "$TARVELON_BUILD_DIR/CMakeCache.txt")
+hosts=$granted/hosts
+echo "198.51.100.2 $stats_host" >"$hosts"
+with_hosts() {
+    in_client unshare --mount --propagation private \
+        sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts" "$@"
+}
+expect "tarvelon probe HOST" 198.51.100.1 "$(in_client "$cli" probe 198.51.100.2)"
+expect "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
+expect "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
+expect "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
+out=$(in_client "$cli" probe 10.0.0.77 2>/dev/null)
+expect "tarvelon probe without an answer: exit status" 2 "$?"
+expect "tarvelon probe without an answer: no output" "" "$out"
+
 as_nobody() { in_client setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$@"; }
 expect "no raw-socket privilege" 0.0.0.0 "$(as_nobody "$tool" probe 198.51.100.2)"
 # The one privilege that the README tells users to grant is enough.
