@@ -119,25 +119,24 @@ bool is_blank_line(const Line& line)
     return start == end;
 }
 
-// Where a section's lines lie: `body` is the first line behind the section line,
-// `key_line` the line holding `key` (null when absent), `insert_at` the place
-// behind the section's last non-blank line.  False when there is no such section.
+// Where a section's lines lie: `key_line` is the line holding `key` (null when
+// absent), `insert_at` the place behind the section's last non-blank line (or
+// behind the section line).  False when there is no such section.
 struct SectionPlace {
-    const char* body;
     const char* key_line;
     const char* insert_at;
 };
 
 bool find_section(const char* text, const char* section, const char* key, SectionPlace* place)
 {
-    Line line = line_at(text);
+    // A UTF-8 byte-order mark is read past, as the profile API does.
+    Line line = line_at(strncmp(text, "\xEF\xBB\xBF", 3) == 0 ? text + 3 : text);
     while (!is_section_named(line, section)) {
         if (*line.next == '\0') {
             return false;
         }
         line = line_at(line.next);
     }
-    place->body = line.next;
     place->key_line = nullptr;
     place->insert_at = line.next;
     for (const char* at = line.next; *at != '\0';) {

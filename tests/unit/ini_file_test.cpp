@@ -94,6 +94,7 @@ TEST(IniGet, NamesWithoutCaseValuesWithoutSurroundingBlanks)
     EXPECT_EQ(get("[General]\nusername\n", "General", "username"), "");
     EXPECT_EQ(get("[General]\nusername=1 2\n", "General", "username"), "1 2");
     EXPECT_EQ(get("[General]\nusername=a=b", "General", "username"), "a=b");
+    EXPECT_EQ(get("\xEF\xBB\xBF[General]\nusername=1\n", "General", "username"), "1");
 }
 
 TEST(IniGet, CutsToTheBufferAndDropsEnclosingQuotes)
@@ -132,6 +133,12 @@ TEST(IniSet, CreatesAMissingSectionAtTheEnd)
     EXPECT_EQ(set("", "General", "username", "1"), "[General]\r\nusername=1\r\n");
     EXPECT_EQ(set("[Z]\nk=v\n", "General", "username", "1"), "[Z]\nk=v\n[General]\nusername=1\n");
     EXPECT_EQ(set("[Z]\r\nk=v", "General", "username", "1"), "[Z]\r\nk=v\r\n[General]\r\nusername=1\r\n");
+}
+
+TEST(IniSet, KeepsAByteOrderMark)
+{
+    EXPECT_EQ(set("\xEF\xBB\xBF[General]\r\nusername=1\r\n", "General", "username", "2"),
+              "\xEF\xBB\xBF[General]\r\nusername=2\r\n");
 }
 
 TEST(IniSet, WhatIsWrittenIsReadBack)

@@ -33,6 +33,7 @@ const char* const files[] = {
     "[Gen]\r\nusername=1\r\n[General2]\r\nusername=2\r\n",
     "username=0\r\n[General]\r\n;username=1\r\n",
     "[General]\r\nusername = a=b\r\n",
+    "\xEF\xBB\xBF[General]\r\nusername=1234567\r\n",
     "",
 };
 
