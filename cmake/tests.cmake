@@ -1,5 +1,8 @@
 # Test suites.  Conventions:
 #   tests/unit/*_test.cpp   native GoogleTest programs (portable logic)
+#   tests/common/*_test.cpp GoogleTest programs built for both: the same checks of
+#                           an interface against its Linux and its Windows side
+#   tests/support/          helpers for the tests: *.cpp plus *_win.cpp or *_posix.cpp
 #   tests/win/*_test.cpp    win64 GoogleTest programs, run under wine64
 #   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest)
 #   tests/win/*_test.sh     win64 scripts driving Windows programs from outside
@@ -17,10 +20,17 @@ set(TARVELON_TEST_ENV
   TARVELON_SOURCE_DIR=${CMAKE_SOURCE_DIR}
   TARVELON_BUILD_DIR=${CMAKE_BINARY_DIR})
 
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(FILTER support_sources EXCLUDE REGEX "_(win|posix)\\.cpp$")
+file(GLOB support_platform CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*_${TARVELON_PLATFORM}.cpp)
+add_library(tarvelon_test_support STATIC ${support_sources} ${support_platform} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+target_include_directories(tarvelon_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
+target_link_libraries(tarvelon_test_support PUBLIC tarvelon_core GTest::gtest)
+
 function(tarvelon_gtest name)
   add_executable(${name} ${ARGN} ${TARVELON_RESOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_SOURCE_DIR}/res)
-  target_link_libraries(${name} PRIVATE tarvelon_core GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE tarvelon_test_support tarvelon_core GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TARVELON_TEST_ENV}" SKIP_RETURN_CODE 77)
 endfunction()
@@ -48,7 +58,7 @@ if(WIN32)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_SOURCE_DIR}/res)
     target_link_libraries(${name} PRIVATE tarvelon_core)
   endforeach()
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/common/*_test.cpp)
   foreach(src ${tests})
     get_filename_component(name ${src} NAME_WE)
     tarvelon_gtest(win_${name} ${src})
@@ -62,7 +72,7 @@ if(WIN32)
     set_tests_properties(win_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON)
   endforeach()
 else()
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/common/*_test.cpp)
   foreach(src ${tests})
     get_filename_component(name ${src} NAME_WE)
     tarvelon_gtest(unit_${name} ${src})
