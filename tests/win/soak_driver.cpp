@@ -7,9 +7,14 @@
 //                                           BALANCES Balance commands spread among
 //                                           them, every box closed; prints
 //                                           "callbacks=N menus=M balances=B success=S error=E silent=Q"
-//   soak_driver counters                    handles=H gdi=G user=U private=P working=W
-//                                           (what Windows calls report for the program)
+//   soak_driver counters                    handles=H table_handles=T gdi=G user=U private=P
+//                                           working=W (what Windows calls report for the
+//                                           program; T counted in the system's handle table)
 //   soak_driver status                      status_text(0) of this process
+//   soak_driver fetch URL COUNT             COUNT http_get calls in this process, after
+//                                           a few for warming up: "per_request=B", the
+//                                           growth of this process's working set per call
+#include "account/web_fetch.h"
 #include "common/heap_text.h"
 #include "status/status_summary.h"
 
@@ -200,6 +205,57 @@ int run_events(HWND main_window, int callbacks, int balances)
 
 typedef BOOL(WINAPI* MemoryInfo)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
 
+// void (*)(void) stands for any function type.
+template <typename Function>
+Function find_proc(const char* module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(module), name)));
+}
+
+// The system's handle table (SystemHandleInformation), as ntdll lays it out.
+struct HandleEntry {
+    ULONG owner_pid;
+    BYTE object_type;
+    BYTE flags;
+    USHORT value;
+    void* object;
+    ULONG access;
+};
+struct HandleTable {
+    ULONG count;
+    HandleEntry entries[1];
+};
+typedef LONG(WINAPI* QuerySystem)(ULONG, void*, ULONG, ULONG*);
+const ULONG system_handle_information = 16;
+const LONG status_length_mismatch = static_cast<LONG>(0xC0000004);
+
+// The handles that `pid` holds, counted in the system's table: Wine answers
+// GetProcessHandleCount with 0 for every process.  -1 when the table cannot be had.
+long count_handles(DWORD pid)
+{
+    QuerySystem query = find_proc<QuerySystem>("ntdll.dll", "NtQuerySystemInformation");
+    long count = -1;
+    ULONG size = 1 << 16;
+    for (int attempt = 0; query != nullptr && count < 0 && attempt < 8; ++attempt, size *= 2) {
+        HandleTable* table = static_cast<HandleTable*>(HeapAlloc(GetProcessHeap(), 0, size));
+        if (table == nullptr) {
+            break;
+        }
+        LONG status = query(system_handle_information, table, size, nullptr);
+        if (status == 0) {
+            count = 0;
+            for (ULONG i = 0; i < table->count; ++i) {
+                count += table->entries[i].owner_pid == pid ? 1 : 0;
+            }
+        }
+        HeapFree(GetProcessHeap(), 0, table);
+        if (status != 0 && status != status_length_mismatch) {
+            break;
+        }
+    }
+    return count;
+}
+
 int print_counters(HWND main_window)
 {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid_of(main_window));
@@ -215,16 +271,47 @@ int print_counters(HWND main_window)
     DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
-    MemoryInfo memory_info = reinterpret_cast<MemoryInfo>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    MemoryInfo memory_info = find_proc<MemoryInfo>("kernel32.dll", "K32GetProcessMemoryInfo");
     if (memory_info == nullptr
         || !memory_info(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
         memory = PROCESS_MEMORY_COUNTERS_EX{};
     }
-    printf("handles=%lu gdi=%lu user=%lu private=%llu working=%llu\n", handles, gdi, user,
-           static_cast<unsigned long long>(memory.PrivateUsage),
+    printf("handles=%lu table_handles=%ld gdi=%lu user=%lu private=%llu working=%llu\n", handles,
+           count_handles(pid_of(main_window)), gdi, user, static_cast<unsigned long long>(memory.PrivateUsage),
            static_cast<unsigned long long>(memory.WorkingSetSize));
     CloseHandle(process);
+    return 0;
+}
+
+SIZE_T own_working_set()
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    MemoryInfo memory_info = find_proc<MemoryInfo>("kernel32.dll", "K32GetProcessMemoryInfo");
+    return memory_info != nullptr && memory_info(GetCurrentProcess(), &memory, sizeof memory)
+        ? memory.WorkingSetSize : 0;
+}
+
+// What the platform's own HTTP stack keeps per call, without any of the
+// program around it: the yardstick for the program's growth.
+int measure_fetch(const char* url, int count)
+{
+    const int warm_up = 5;
+    SIZE_T before = 0;
+    for (int i = 0; i < warm_up + count; ++i) {
+        if (i == warm_up) {
+            before = own_working_set();
+        }
+        uint32_t length = 0;
+        char* body = http_get(url, &length);
+        if (body == nullptr) {
+            fprintf(stderr, "soak_driver: http_get failed on %s\n", url);
+            return 1;
+        }
+        free_text(body);
+    }
+    SIZE_T after = own_working_set();
+    printf("per_request=%lld\n", count > 0 ? (static_cast<long long>(after) - static_cast<long long>(before)) / count : 0);
     return 0;
 }
 
@@ -243,12 +330,15 @@ int print_status()
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: soak_driver events CALLBACKS BALANCES | counters | status\n");
+        fprintf(stderr, "usage: soak_driver events CALLBACKS BALANCES | counters | status | fetch URL COUNT\n");
         return 2;
     }
     std::string verb = argv[1];
     if (verb == "status") {
         return print_status();
+    }
+    if (verb == "fetch" && argc == 4) {
+        return measure_fetch(argv[2], atoi(argv[3]));
     }
     HWND main_window = FindWindowA(main_class, nullptr);
     if (main_window == nullptr) {
