@@ -4,7 +4,8 @@
 #                           an interface against its Linux and its Windows side
 #   tests/support/          helpers for the tests: *.cpp plus *_win.cpp or *_posix.cpp
 #   tests/win/*_test.cpp    win64 GoogleTest programs, run under wine64
-#   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest)
+#   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest);
+#                           tools/wine/ and bench/ hold the ones the demo and soak use too
 #   tests/win/*_test.sh     win64 scripts driving Windows programs from outside
 #   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
 #   tests/net/*_tool.cpp    native helper programs that those scripts run
@@ -51,7 +52,10 @@ if(WIN32)
   set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine)
   set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine)
 
-  file(GLOB drivers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_driver.cpp)
+  # Programs that act on the Windows program from outside: the tests', the demo's
+  # and the soak run's.
+  file(GLOB drivers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_driver.cpp
+       ${CMAKE_SOURCE_DIR}/tools/wine/*_driver.cpp ${CMAKE_SOURCE_DIR}/bench/*_driver.cpp)
   foreach(src ${drivers})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src} ${TARVELON_RESOURCES})

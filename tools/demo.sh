@@ -48,7 +48,7 @@ xvfb=$!
 export DISPLAY=$display WINEPREFIX=$build/wineprefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
 BUILD=$build
 WORK=$build/run
-. "$root/tests/win/shell_lib.sh"
+. "$root/tools/wine/shell_lib.sh"
 SIM=$root/tools/billing_sim/sim.sh
 cleanup() {
     close_copies

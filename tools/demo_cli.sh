@@ -40,7 +40,7 @@ export LC_ALL=C.UTF-8 HOME=$work/home XDG_CONFIG_HOME=
 tarvelon=$build/tarvelon
 
 echo "\$ tarvelon balance --remember      (typing $contract and the password)"
-python3 "$root/tests/net/pty_run.py" \
+python3 "$root/tools/pty_run.py" \
     "[[\"Номер договора: \", \"$contract\", false], [\"Пароль: \", \"$password\", true]]" \
     -- "$tarvelon" balance --remember |
     python3 -c 'import json,sys; r=json.load(sys.stdin); print(r["output"].replace("\r", ""), end=""); sys.exit(r["status"])'

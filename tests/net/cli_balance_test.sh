@@ -27,7 +27,7 @@ field() { python3 -c 'import json,sys; v=json.load(sys.stdin)[sys.argv[1]]; prin
 prompted() {  # settings number password [options...]
     local settings=$1 number=$2 password=$3
     shift 3
-    python3 "$src/tests/net/pty_run.py" \
+    python3 "$src/tools/pty_run.py" \
         "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", $password, true]]" \
         -- "$tool" balance --settings "$settings" "$@"
 }
@@ -78,7 +78,7 @@ contains "no terminal advice" "--remember" "$(cat "$work/err")"
 
 # The default settings path, created private.
 home=$work/home
-run=$(HOME=$home XDG_CONFIG_HOME= python3 "$src/tests/net/pty_run.py" \
+run=$(HOME=$home XDG_CONFIG_HOME= python3 "$src/tools/pty_run.py" \
     "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", \"$password\", true]]" \
     -- "$tool" balance --remember)
 expect "default path run" 0 "$(field status <<<"$run")"

@@ -6,10 +6,10 @@ set -u
 BUILD=${TARVELON_BUILD_DIR:?}
 SOURCE=${TARVELON_SOURCE_DIR:?}
 status=0
-python3 "$SOURCE/tests/win/check_exe.py" "$BUILD/Tarvelon.exe" "$SOURCE" || status=1
+python3 "$SOURCE/tools/check_exe.py" "$BUILD/Tarvelon.exe" "$SOURCE" || status=1
 win32=${TARVELON_WIN32_EXE:-$SOURCE/build/win32/Tarvelon.exe}
 if [ -f "$win32" ]; then
-    python3 "$SOURCE/tests/win/check_exe.py" "$win32" "$SOURCE" || status=1
+    python3 "$SOURCE/tools/check_exe.py" "$win32" "$SOURCE" || status=1
 else
     echo "note: no 32-bit build at $win32; build the win32 preset to check it too"
 fi

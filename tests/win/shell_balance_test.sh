@@ -8,7 +8,7 @@ set -u
 BUILD=${TARVELON_BUILD_DIR:?}
 SOURCE=${TARVELON_SOURCE_DIR:?}
 WORK=$(mktemp -d "$BUILD/shell_balance_test.XXXXXX")
-. "$(dirname "$0")/shell_lib.sh"
+. "$(dirname "$0")/../../tools/wine/shell_lib.sh"
 SIM=$SOURCE/tools/billing_sim/sim.sh
 trap 'close_copies; "$SIM" stop "$WORK/sim"; rm -rf "$WORK"' EXIT
 

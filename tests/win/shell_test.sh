@@ -5,7 +5,7 @@ set -u
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
 BUILD=${TARVELON_BUILD_DIR:?}
 WORK=$(mktemp -d "$BUILD/shell_test.XXXXXX")
-. "$(dirname "$0")/shell_lib.sh"
+. "$(dirname "$0")/../../tools/wine/shell_lib.sh"
 trap 'close_copies; rm -rf "$WORK"' EXIT
 
 start_copy first

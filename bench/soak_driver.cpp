@@ -1,6 +1,6 @@
 // The soak run's hands on a running Tarvelon.exe: many events in one process,
 // the counters of the program's process, and the status text as this machine
-// sees it now.  tests/soak/soak.sh runs it; answers on stdout, exit status 1
+// sees it now.  bench/soak.sh runs it; answers on stdout, exit status 1
 // when an action fails.
 //   soak_driver events CALLBACKS BALANCES   tray callbacks (moves, clicks, now and
 //                                           then a context menu, closed again) with

@@ -11,11 +11,11 @@
 # network and mount namespace), Xvfb, wine64 and a win64 build with Tarvelon,
 # shell_driver, soak_driver and trust_ca_driver:
 #   cmake --preset win64 && cmake --build --preset win64
-#   tests/soak/soak.sh [win64 build dir, default build/win64]
+#   bench/soak.sh [win64 build dir, default build/win64]
 # SOAK_DISPLAY (default :25) is the Xvfb display it starts.  Exit 0 when every
 # check holds.  The figures go to stdout and to BUILD/soak-report.txt.
 set -u -o pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/win64}" && pwd)
 
 if [ "${TARVELON_SOAK_NETNS:-}" != 1 ]; then
