@@ -6,7 +6,6 @@
 #include "common/texts.h"
 #include "common/ui.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -75,7 +74,7 @@ bool format_method(char* at, unsigned id, const char* first, const char* second)
     // The formats are our own catalogue texts.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    snprintf(at, method_size, format, first, second);
+    format_text(at, method_size, format, first, second);
 #pragma GCC diagnostic pop
     free_text(format);
     return true;

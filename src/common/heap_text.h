@@ -14,3 +14,9 @@ void secure_wipe(void* buffer, size_t size);
 
 // Copies at most `size` - 1 bytes of `source` and always terminates (lstrcpynA).
 void copy_text(char* destination, const char* source, size_t size);
+
+// printf-style formatting into `out`, cut to `size` - 1 characters and always
+// terminated.  Windows formats with wvsprintfA (at most 1023 characters), which
+// keeps the C runtime's large printf out of the program.
+void format_text(char* out, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));

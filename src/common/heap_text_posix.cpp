@@ -1,7 +1,9 @@
 #include "common/heap_text.h"
 #include "common/heap_text_posix.h"
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -63,4 +65,12 @@ char* realloc_text(char* buffer, size_t size)
         memset(block + header_size + old_size, 0, size - old_size);
     }
     return block + header_size;
+}
+
+void format_text(char* out, size_t size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vsnprintf(out, size, format, args);
+    va_end(args);
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+
 char* alloc_text(size_t size)
 {
     return static_cast<char*>(LocalAlloc(LPTR, size));
@@ -19,4 +21,14 @@ void secure_wipe(void* buffer, size_t size)
     if (buffer != nullptr) {
         SecureZeroMemory(buffer, size);
     }
+}
+
+void format_text(char* out, size_t size, const char* format, ...)
+{
+    char scratch[1024];  // the most wvsprintfA ever writes
+    va_list args;
+    va_start(args, format);
+    wvsprintfA(scratch, format, args);
+    va_end(args);
+    copy_text(out, scratch, size);
 }

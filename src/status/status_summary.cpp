@@ -2,7 +2,6 @@
 
 #include "common/heap_text.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -111,7 +110,7 @@ char* compose_status_text(uint32_t local_address, uint32_t sent, uint32_t receiv
     if (text != nullptr && received_text != nullptr && sent_text != nullptr) {
         char dotted[16] = {};
         dotted_address(shown, dotted);
-        snprintf(text, status_size, "IP: %s\nSend: %s\nRecv: %s", dotted, sent_text, received_text);
+        format_text(text, status_size, "IP: %s\nSend: %s\nRecv: %s", dotted, sent_text, received_text);
     } else {
         free_text(text);
         text = nullptr;
