@@ -1,5 +1,5 @@
-// Runs a command that shows the login dialog or message boxes while a second
-// process, tests/win/login_dialog_driver, plays the user (see its steps).
+// Runs a call that shows the login dialog while a second process,
+// tests/win/login_dialog_driver, plays the user (see its steps).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,37 +8,19 @@
 #include <string>
 #include <vector>
 
-// A driver that died must not leave a modal loop waiting for ever.
-const UINT driver_watchdog_ms = 60000;
-
-inline VOID CALLBACK end_every_dialog(HWND, UINT, UINT_PTR, DWORD)
-{
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) -> BOOL {
-            EndDialog(window, -99);
-            return TRUE;
-        },
-        0);
-}
-
-inline std::string driver_command(const std::vector<std::string>& steps)
+// Calls `call`(owner) while the driver plays `steps`; the driver must succeed.
+// A driver that died must not leave a modal loop waiting for ever: after 60 s
+// every dialog of this thread is ended.
+inline int run_with_driver(int (*call)(void*), HWND owner, const std::vector<std::string>& steps)
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = path;
-    command = "\"" + command.substr(0, command.find_last_of("\\/") + 1) + "login_dialog_driver.exe\" " +
+    std::string line = path;
+    line = "\"" + line.substr(0, line.find_last_of("\\/") + 1) + "login_dialog_driver.exe\" " +
         std::to_string(GetCurrentProcessId());
     for (const std::string& step : steps) {
-        command += " \"" + step + "\"";
+        line += " \"" + step + "\"";
     }
-    return command;
-}
-
-// Calls command(owner) while the driver plays `steps`; the driver must succeed.
-inline int run_with_driver(int (*command)(void*), HWND owner, const std::vector<std::string>& steps)
-{
-    std::string line = driver_command(steps);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION driver = {};
@@ -46,8 +28,13 @@ inline int run_with_driver(int (*command)(void*), HWND owner, const std::vector<
         ADD_FAILURE() << "cannot start " << line;
         return -100;
     }
-    UINT_PTR watchdog = SetTimer(nullptr, 0, driver_watchdog_ms, end_every_dialog);
-    int result = command(owner);
+    UINT_PTR watchdog = SetTimer(nullptr, 0, 60000, [](HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM) -> BOOL {
+            EndDialog(window, -99);
+            return TRUE;
+        }, 0);
+    });
+    int result = call(owner);
     KillTimer(nullptr, watchdog);
     DWORD exit_code = 99;
     WaitForSingleObject(driver.hProcess, 30000);
@@ -58,13 +45,7 @@ inline int run_with_driver(int (*command)(void*), HWND owner, const std::vector<
     return result;
 }
 
-inline bool have_display()
-{
-    const char* display = getenv("DISPLAY");
-    return display != nullptr && display[0] != '\0';
-}
-
-// A stand-in for the main window: titled `title`, with class icons.
+// A stand-in for the main window, with class icons.
 inline HWND make_owner(const char* title)
 {
     WNDCLASSEXA window_class = {};

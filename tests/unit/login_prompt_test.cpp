@@ -1,5 +1,6 @@
 // The terminal prompt that stands in for the login dialog on Linux, typed into
 // through a pseudo-terminal that is the prompting process's controlling terminal.
+// PtyTerminal::answer checks that the password is read with echo off.
 #include "account/login_dialog.h"
 #include "pass_hash_vectors.h"
 #include "pty_terminal.h"
@@ -8,9 +9,6 @@
 
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 struct PromptResult {
@@ -22,46 +20,42 @@ void start_prompt(PtyTerminal* terminal, bool remember)
 {
     terminal->start([remember] {
         set_login_remember(remember);
-        PromptResult result;
-        result.choice = show_login_dialog(nullptr);
-        result.credentials = app_state.credentials;
+        PromptResult result = {show_login_dialog(nullptr), app_state.credentials};
         return std::string(reinterpret_cast<const char*>(&result), sizeof result);
     });
 }
 
 PromptResult result_of(PtyTerminal* terminal)
 {
-    PromptResult got = {};
-    got.choice = -100;
+    PromptResult got = {-100, {}};
     std::string bytes = terminal->result();
-    EXPECT_EQ(bytes.size(), sizeof got);
-    if (bytes.size() == sizeof got) {
-        memcpy(&got, bytes.data(), sizeof got);
-    }
+    EXPECT_EQ(sizeof got, bytes.size());
+    memcpy(&got, bytes.data(), std::min(bytes.size(), sizeof got));
     return got;
 }
-}  // namespace
 
-TEST(LoginPrompt, CyrillicPasswordIsHashedAsItsWindows1251Bytes)
+TEST(LoginPrompt, TrimsCutsTo14AndHashesTheWindows1251BytesOfThePassword)
 {
-    PtyTerminal terminal;
-    start_prompt(&terminal, false);
-    terminal.answer("  1234567 ", "пароль");
-    PromptResult got = result_of(&terminal);
-    EXPECT_EQ(got.choice, LOGIN_ACCEPTED);
-    EXPECT_STREQ(got.credentials.contract_number, "1234567");
-    EXPECT_STREQ(got.credentials.pass_hash, pass_hash_vectors[6].pass_hash);
-}
-
-TEST(LoginPrompt, RememberGives2AndTheNumberIsCutTo14)
-{
-    PtyTerminal terminal;
-    start_prompt(&terminal, true);
-    terminal.answer("123456789012345678", "password");
-    PromptResult got = result_of(&terminal);
-    EXPECT_EQ(got.choice, LOGIN_REMEMBER);
-    EXPECT_STREQ(got.credentials.contract_number, "12345678901234");
-    EXPECT_STREQ(got.credentials.pass_hash, pass_hash_vectors[0].pass_hash);
+    const struct {
+        bool remember;
+        const char* number;
+        const char* password;
+        int choice;
+        const char* valid_number;
+        const char* pass_hash;
+    } cases[] = {
+        {false, "  1234567 ", "пароль", LOGIN_ACCEPTED, "1234567", pass_hash_vectors[5].pass_hash},
+        {true, "123456789012345678", "password", LOGIN_REMEMBER, "12345678901234", pass_hash_vectors[0].pass_hash},
+    };
+    for (const auto& c : cases) {
+        PtyTerminal terminal;
+        start_prompt(&terminal, c.remember);
+        terminal.answer(c.number, c.password);
+        PromptResult got = result_of(&terminal);
+        EXPECT_EQ(c.choice, got.choice);
+        EXPECT_STREQ(c.valid_number, got.credentials.contract_number);
+        EXPECT_STREQ(c.pass_hash, got.credentials.pass_hash);
+    }
 }
 
 TEST(LoginPrompt, EmptyAnswersShowText2AndAskAgainThenEndOfInputCancels)
@@ -73,13 +67,13 @@ TEST(LoginPrompt, EmptyAnswersShowText2AndAskAgainThenEndOfInputCancels)
     terminal.answer("", "password");
     ASSERT_TRUE(terminal.wait_for("Номер договора: ")) << terminal.output;
     termios mode;
-    ASSERT_EQ(tcgetattr(terminal.master, &mode), 0);
-    EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo is back after the password";
+    ASSERT_EQ(0, tcgetattr(terminal.master, &mode));
+    EXPECT_NE(0u, mode.c_lflag & ECHO) << "echo is back after the password";
     terminal.type(std::string(1, static_cast<char>(mode.c_cc[VEOF])));
     PromptResult got = result_of(&terminal);
-    EXPECT_EQ(got.choice, LOGIN_CANCELLED);
-    EXPECT_STREQ(got.credentials.contract_number, "");
-    EXPECT_STREQ(got.credentials.pass_hash, "");
+    EXPECT_EQ(LOGIN_CANCELLED, got.choice);
+    EXPECT_STREQ("", got.credentials.contract_number);
+    EXPECT_STREQ("", got.credentials.pass_hash);
 }
 
 TEST(LoginPrompt, WithoutATerminalNothingIsAsked)
@@ -91,7 +85,7 @@ TEST(LoginPrompt, WithoutATerminalNothingIsAsked)
         _exit(show_login_dialog(nullptr));
     }
     int status = 0;
-    ASSERT_EQ(waitpid(lone, &status, 0), lone);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), LOGIN_NO_TERMINAL);
+    ASSERT_EQ(lone, waitpid(lone, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == LOGIN_NO_TERMINAL);
 }
+}  // namespace

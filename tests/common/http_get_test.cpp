@@ -1,0 +1,107 @@
+// http_get against the billing simulator: what goes on the wire, and the reply
+// bodies, lengths and failure codes that come back.
+#include "account/web_fetch.h"
+#include "billing_sim.h"
+#include "common/heap_text.h"
+
+#include <string>
+
+namespace {
+struct Fetched {
+    bool null;
+    std::string body;
+    uint32_t status;
+};
+
+Fetched get(const std::string& url)
+{
+    Fetched result = {true, "", 12345};
+    char* body = http_get(url.c_str(), &result.status);
+    result.null = body == nullptr;
+    result.body = body == nullptr ? "" : body;
+    free_text(body);
+    return result;
+}
+
+// The filler that billing_sim.py sends for --body-size.
+std::string filler(size_t size)
+{
+    std::string text;
+    while (text.size() < size) {
+        text += "0123456789abcdefghijklmnopqrstuvwxyz\n";
+    }
+    return text.substr(0, size);
+}
+
+using HttpGet = SimTest;
+
+TEST_F(HttpGet, RequestGoesOutAsHttp10ToPort443WithOnlyConnectionClose)
+{
+    ASSERT_TRUE(sim_start("--address 127.0.0.21 --http-port 0"));
+    Fetched reply = get("https://127.0.0.21:8443/user/v1/login?userName=1234567&password=ab%2Bc");
+    ASSERT_FALSE(reply.null);
+    EXPECT_EQ(reply.body.size(), reply.status);
+    std::string log = sim_log();
+    EXPECT_EQ(1, count_of(log, "\"request_line\": \"GET /user/v1/login?userName=1234567&password=ab%2Bc HTTP/1.0\""))
+        << log;
+    EXPECT_EQ(1, count_of(log, "\"port\": 443"));
+    EXPECT_EQ(1, count_of(log, "[\"Connection\", \"Close\"]")) << log;
+    EXPECT_EQ(0, count_of(log, "User-Agent")) << log;
+    EXPECT_EQ(0, count_of(log, "Cookie")) << log;
+}
+
+TEST_F(HttpGet, UrlWithoutHttpSchemeOrPathSendsNothing)
+{
+    ASSERT_TRUE(sim_start("--address 127.0.0.22"));
+    for (const char* url : {"ftp://127.0.0.22/user/v1/", "https://127.0.0.22", "",
+                            "127.0.0.22/x", "https:///x"}) {
+        Fetched reply = get(url);
+        EXPECT_TRUE(reply.null) << url;
+        EXPECT_EQ(FETCH_FAILED, reply.status) << url;
+    }
+    EXPECT_EQ("", sim_log());
+}
+
+struct Case {
+    const char* options;  // null: nothing listens
+    const char* url;
+    bool null;
+    uint32_t status;
+    int filler;  // the body is this much filler; -1: any body
+};
+
+// Announced lengths that wrap round or pass the 16 MiB cap never size a buffer;
+// a body without length may not pass it either.
+const Case cases[] = {
+    {"--address 127.0.0.23 --body-size 0", "https://127.0.0.23/x", false, 0, 0},
+    {"--address 127.0.0.24 --fault no-length --body-size 2500", "https://127.0.0.24/x", false, 2500, 2500},
+    {"--address 127.0.0.25 --fault slow-body --body-size 3000", "https://127.0.0.25/x", false, 3000, 3000},
+    {"--address 127.0.0.26 --fault long-length --body-size 60 --extra 40", "http://127.0.0.26/x", false, 100, 60},
+    {"--address 127.0.0.27 --fault status-404", "http://127.0.0.27/user/v1/login?userName=1&password=2", false, 0, -1},
+    {"--address 127.0.0.28 --cert mismatch", "https://127.0.0.28/x", false, 0, -1},
+    {"--address 127.0.0.29 --cert expired", "https://127.0.0.29/x", false, 0, -1},
+    {"--address 127.0.0.30 --cert untrusted", "https://127.0.0.30/x", true, FETCH_FAILED, 0},
+    {"--address 127.0.0.31 --fault huge-length", "https://127.0.0.31/x", true, FETCH_FAILED, 0},
+    {"--address 127.0.0.32 --fault huge-length --huge-length 16777217", "https://127.0.0.32/x", true, FETCH_FAILED, 0},
+    {"--address 127.0.0.33 --fault endless --endless-limit 33554432", "http://127.0.0.33/x", true, FETCH_NO_MEMORY, 0},
+    {nullptr, "https://127.0.0.34/user/v1/", true, FETCH_TLS_FAILED, 0},
+    {nullptr, "http://127.0.0.34/user/v1/", true, FETCH_FAILED, 0},
+};
+
+TEST_F(HttpGet, RepliesAndFailures)
+{
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options != nullptr ? c.options : c.url);
+        sim_stop();
+        ASSERT_TRUE(c.options == nullptr || sim_start(c.options));
+        Fetched reply = get(c.url);
+        EXPECT_EQ(c.null, reply.null);
+        if (c.filler >= 0) {
+            EXPECT_EQ(filler(c.filler), reply.body);
+        } else {
+            EXPECT_NE(std::string::npos, reply.body.find("Not Found"));
+        }
+        EXPECT_EQ(c.filler < 0 ? reply.body.size() : c.status, reply.status);
+    }
+}
+}  // namespace

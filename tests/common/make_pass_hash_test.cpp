@@ -1,0 +1,67 @@
+// The pass-hash and its encoders (Windows: CryptoAPI; Linux: libcrypto).
+#include "account/credentials.h"
+#include "account/pass_hash.h"
+#include "pass_hash_vectors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+TEST(PassHash, MatchesIndependentlyComputedVectorsThatPassTheFieldRule)
+{
+    for (const PassHashVector& vector : pass_hash_vectors) {
+        char out[85] = {};
+        ASSERT_EQ(0, make_pass_hash(vector.password, out)) << vector.pass_hash;
+        EXPECT_STREQ(vector.pass_hash, out);
+        sanitize_field(out, true);
+        EXPECT_STREQ(vector.pass_hash, out);
+    }
+    char out[85] = "untouched";
+    EXPECT_EQ(1, make_pass_hash("", out));
+    EXPECT_EQ(1, make_pass_hash(nullptr, out));
+    EXPECT_EQ(1, make_pass_hash("password", nullptr));
+    EXPECT_STREQ("untouched", out);
+
+    unsigned char digest[sha1_size] = {};
+    const unsigned char* abc = reinterpret_cast<const unsigned char*>("abc");
+    ASSERT_EQ(0, sha1_digest(abc, 3, digest));
+    EXPECT_EQ(0, memcmp(digest, sha1_of_abc, sha1_size));
+    EXPECT_EQ(1, sha1_digest(nullptr, 3, digest));
+    EXPECT_EQ(1, sha1_digest(abc, 0, digest));
+    EXPECT_EQ(1, sha1_digest(abc, 3, nullptr));
+}
+
+TEST(PassHash, Base64PaddingAndCapacity)
+{
+    const char* const cases[][2] = {{"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+                                    {"\xFB\xFF", "+/8="}};
+    for (const auto& c : cases) {
+        char out[16] = {};
+        EXPECT_EQ(0, base64_encode(reinterpret_cast<const unsigned char*>(c[0]), strlen(c[0]), out, sizeof out));
+        EXPECT_STREQ(c[1], out);
+    }
+    const unsigned char digest[20] = {};
+    char out[29];
+    EXPECT_EQ(2, base64_encode(digest, 20, out, 28));
+    EXPECT_EQ(0, base64_encode(digest, 20, out, 29));
+    EXPECT_EQ(28u, strlen(out));
+    EXPECT_EQ(1, base64_encode(nullptr, 1, out, 5));
+    EXPECT_EQ(1, base64_encode(digest, 0, out, 5));
+    EXPECT_EQ(1, base64_encode(digest, 1, nullptr, 5));
+}
+
+TEST(PassHash, UrlEncodeKeepsUnreservedAndNeedsRoomForTheTerminator)
+{
+    char out[16];
+    memset(out, 'x', sizeof out);
+    EXPECT_EQ(2, url_encode("a+b/c=", out, 12));  // 12 characters needed
+    EXPECT_EQ('x', out[0]);
+    ASSERT_EQ(0, url_encode("a+b/c=", out, 13));
+    EXPECT_STREQ("a%2Bb%2Fc%3D", out);
+    ASSERT_EQ(0, url_encode("~._-\xE9 ", out, sizeof out));
+    EXPECT_STREQ("~._-%E9%20", out);
+    EXPECT_EQ(1, url_encode(nullptr, out, 13));
+    EXPECT_EQ(1, url_encode("a", nullptr, 13));
+    EXPECT_EQ(1, url_encode("a", out, 0));
+}

@@ -1,0 +1,107 @@
+// query_balance against the billing simulator on 127.0.0.1, the API host of
+// test builds: its codes, the two requests, the balance the user reads.
+#include "account/balance_query.h"
+#include "billing_sim.h"
+#include "common/heap_text.h"
+#include "common/texts.h"
+#include "user_play.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+const char contract[] = "1234567";
+const char pass_hash[] = "Zq9xWm4T%2BkLp7Rv3Ns8Yb6Hc1Jd0Fg5Qe2Ua9Xi%3D";
+
+void set_credentials(const char* number, const char* hash)
+{
+    strncpy(app_state.credentials.contract_number, number, sizeof app_state.credentials.contract_number - 1);
+    strncpy(app_state.credentials.pass_hash, hash, sizeof app_state.credentials.pass_hash - 1);
+}
+
+bool start(const std::string& options)
+{
+    return sim_start("--address 127.0.0.1 --account " + std::string(contract) + ":" + pass_hash + " " + options);
+}
+
+class QueryBalance : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        char* base = load_text(TEXT_API_URL);
+        bool local = base != nullptr && strncmp(base, "https://127.0.0.1/", 18) == 0;
+        free_text(base);
+        if (!local) {
+            GTEST_SKIP() << "text 7 does not address 127.0.0.1 in this build";
+        }
+    }
+};
+
+// Windows: the box is read in the ANSI code page (1251 under the suite's Russian locale).
+TEST_F(QueryBalance, ShowsTheCyrillicBalanceAfterTwoRequests)
+{
+    ASSERT_TRUE(start("--balance \"Сто двадцать\" --balance-info 31"));
+    set_credentials(contract, pass_hash);
+    Played played = play(query_balance, nullptr);
+    EXPECT_EQ(0, played.result);
+    EXPECT_EQ("Баланс (рублей): Сто двадцать\nДней абонентской платы (примерно): 31", played.box);
+    std::string log = sim_log();
+    EXPECT_EQ(1, count_of(log, std::string("\"request_line\": \"GET /user/v1/login?userName=") + contract +
+                                   "&password=" + pass_hash + " HTTP/1.0\"")) << log;
+    EXPECT_EQ(1, count_of(log, "\"request_line\": \"GET /user/v1/getDynamicInfo?token=7f3a9c2e51b04d68 HTTP/1.0\"")) << log;
+}
+
+struct Case {
+    const char* options;  // null: nothing listens
+    const char* number;
+    const char* hash;
+    int code;
+    int requests;
+};
+
+const Case cases[] = {
+    {nullptr, contract, pass_hash, 3, 0},
+    {"", contract, "wrong", 1, 1},
+    {"", "12 34", pass_hash, 1, 0},
+    {"--fault no-token", contract, pass_hash, 1, 1},
+    {"--cert untrusted", contract, pass_hash, 2, 0},
+    {"--fault huge-length --fault-path getDynamicInfo", contract, pass_hash, 2, 2},
+};
+
+TEST_F(QueryBalance, EveryFailureHasItsCodeAndNoBox)
+{
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.options != nullptr ? c.options : "refused") << " " << c.number << " "
+                                        << c.hash);
+        sim_stop();
+        ASSERT_TRUE(c.options == nullptr || start(c.options));
+        set_credentials(c.number, c.hash);
+        Played played = play(query_balance, nullptr);
+        EXPECT_EQ(c.code, played.result);
+        EXPECT_EQ("", played.box);
+        EXPECT_EQ(c.requests, count_of(sim_log(), "\"event\": \"request\""));
+    }
+}
+
+// The working buffer holds the login URL with the credentials, then the message.
+char work[balance_work_size];
+
+int query_over_work(WindowHandle owner)
+{
+    memset(work, 0x5a, sizeof work);
+    int code = query_balance_in(owner, work);
+    return std::string(work, sizeof work) == std::string(sizeof work, '\0') ? code : 100 + code;
+}
+
+TEST_F(QueryBalance, WorkingBufferIsWipedOnEveryPath)
+{
+    ASSERT_TRUE(start(""));
+    set_credentials(contract, pass_hash);
+    EXPECT_EQ(0, play(query_over_work, nullptr).result);
+    set_credentials(contract, "wrong");
+    EXPECT_EQ(1, play(query_over_work, nullptr).result);
+    sim_stop();
+    EXPECT_EQ(3, play(query_over_work, nullptr).result);
+}
+}  // namespace

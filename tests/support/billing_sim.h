@@ -1,0 +1,42 @@
+// The billing simulator (tools/billing_sim) for tests on either platform.  It
+// runs only inside the test network namespace (TARVELON_TEST_NETNS=1), where
+// ports 80 and 443 of 127.0.0.x are ours.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// Starts the simulator with billing_sim.py `options` (UTF-8, Windows-quoted);
+// its run directory is named after the current test.  False if it never got ready.
+bool sim_start(const std::string& options);
+void sim_stop();
+
+// The request log so far: one JSON line per request.
+std::string sim_log();
+
+bool in_test_namespace();
+
+// Every byte of app_state.credentials is zero.
+bool credentials_wiped();
+
+// A fixture whose tests need the simulator; the one it started is stopped after each.
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!in_test_namespace()) {
+            GTEST_SKIP() << "needs the test network namespace (TARVELON_TEST_NETNS=1)";
+        }
+    }
+    void TearDown() override { sim_stop(); }
+};
+
+inline int count_of(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
