@@ -18,6 +18,8 @@
 #include "common/heap_text.h"
 #include "status/status_summary.h"
 
+#include "window_search.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -44,47 +46,6 @@ struct Tally {
     int silent;
 };
 
-std::string class_of(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-DWORD pid_of(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid;
-}
-
-struct Search {
-    DWORD pid;
-    HWND box;
-    HWND menu;
-};
-
-// The program's open message box (a dialog with the box's static text) and any
-// open context menu (Wine's menus belong to the desktop's process).
-Search find_popups(DWORD pid)
-{
-    Search search = {pid, nullptr, nullptr};
-    EnumWindows([](HWND window, LPARAM found) -> BOOL {
-        Search& search = *reinterpret_cast<Search*>(found);
-        if (!IsWindowVisible(window)) {
-            return TRUE;
-        }
-        std::string name = class_of(window);
-        if (name == "#32768") {
-            search.menu = window;
-        } else if (name == "#32770" && pid_of(window) == search.pid && GetDlgItem(window, 0xFFFF) != nullptr) {
-            search.box = window;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search;
-}
-
 bool is_busy(HWND main_window)
 {
     return GetWindowLongPtrA(main_window, GWLP_USERDATA) != 0;
@@ -105,7 +66,7 @@ bool open_and_cancel_menu(HWND main_window, DWORD pid)
     HWND menu = nullptr;
     for (int waited = 0; waited < menu_timeout_ms && menu == nullptr; waited += 10) {
         Sleep(10);
-        menu = find_popups(pid).menu;
+        menu = open_popups(pid).menu;
     }
     if (menu == nullptr) {
         fprintf(stderr, "soak_driver: no context menu\n");
@@ -113,7 +74,7 @@ bool open_and_cancel_menu(HWND main_window, DWORD pid)
     }
     PostMessageA(main_window, WM_CANCELMODE, 0, 0);
     for (int waited = 0; waited < menu_timeout_ms; waited += 10) {
-        if (find_popups(pid).menu == nullptr) {
+        if (open_popups(pid).menu == nullptr) {
             return send_callback(main_window, WM_RBUTTONUP);
         }
         Sleep(10);
@@ -155,7 +116,7 @@ bool run_balance(HWND main_window, DWORD pid, bool by_double_click, Tally* tally
             ++tally->balances;
             return true;
         }
-        HWND box = find_popups(pid).box;
+        HWND box = open_popups(pid).box;
         if (box != nullptr && !boxed) {
             started = true;
             boxed = true;

@@ -17,6 +17,8 @@
 //   shell_driver close               sends a close request, as a new copy does
 //   shell_driver forget-icon         deletes the icon from the tray as a shell restart would
 //   shell_driver taskbar-created     broadcasts the shell's TaskbarCreated message
+#include "window_search.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -57,20 +59,6 @@ std::wstring text_of(HWND window)
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
     return text;
-}
-
-std::string class_of(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-DWORD pid_of(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid;
 }
 
 HWND wait_main_window(int tenths)
@@ -157,38 +145,6 @@ std::vector<TrayIcon> tray_icons()
         return TRUE;
     }, reinterpret_cast<LPARAM>(&icons));
     return icons;
-}
-
-struct Popups {
-    DWORD pid;
-    int dialogs;
-    int menus;
-    HWND box;
-    HWND menu;
-};
-
-Popups open_popups(DWORD pid)
-{
-    Popups popups = {};
-    popups.pid = pid;
-    EnumWindows([](HWND window, LPARAM found) -> BOOL {
-        Popups& popups = *reinterpret_cast<Popups*>(found);
-        if (!IsWindowVisible(window)) {
-            return TRUE;
-        }
-        std::string name = class_of(window);
-        if (name == "#32768") {
-            ++popups.menus;  // menus belong to the desktop's process in Wine; any counts
-            popups.menu = window;
-        } else if (name == "#32770" && pid_of(window) == popups.pid) {
-            ++popups.dialogs;
-            if (GetDlgItem(window, 0xFFFF) != nullptr) {
-                popups.box = window;
-            }
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&popups));
-    return popups;
 }
 
 void click_at(int x, int y)

@@ -1,0 +1,56 @@
+// Finding the Windows program's windows from another process (the drivers of
+// the tests, the demo and the soak run).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+inline std::string class_of(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+inline DWORD pid_of(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// The visible dialogs of process `pid` (a message box is the one with the box's
+// static text) and any open context menu (in Wine menus belong to the desktop's
+// process, so any counts).
+struct Popups {
+    DWORD pid;
+    int dialogs;
+    int menus;
+    HWND box;
+    HWND menu;
+};
+
+inline Popups open_popups(DWORD pid)
+{
+    Popups popups = {};
+    popups.pid = pid;
+    EnumWindows([](HWND window, LPARAM found) -> BOOL {
+        Popups& popups = *reinterpret_cast<Popups*>(found);
+        if (!IsWindowVisible(window)) {
+            return TRUE;
+        }
+        std::string name = class_of(window);
+        if (name == "#32768") {
+            ++popups.menus;
+            popups.menu = window;
+        } else if (name == "#32770" && pid_of(window) == popups.pid) {
+            ++popups.dialogs;
+            if (GetDlgItem(window, 0xFFFF) != nullptr) {
+                popups.box = window;
+            }
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&popups));
+    return popups;
+}
