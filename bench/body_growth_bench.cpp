@@ -6,6 +6,7 @@
 //   TARVELON_SOURCE_DIR=<source tree>, then body_growth_bench.
 #include "account/web_fetch.h"
 #include "common/heap_text.h"
+#include "filler_body.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,24 +15,11 @@
 #include <string>
 
 namespace {
-struct Source {
-    uint32_t left;
-};
-
-uint32_t read_filler(void* context, char* buffer, uint32_t size)
-{
-    Source* source = static_cast<Source*>(context);
-    uint32_t count = size < source->left ? size : source->left;
-    memset(buffer, 'x', count);
-    source->left -= count;
-    return count;
-}
-
 void BM_body_without_length(benchmark::State& state)
 {
     uint32_t size = static_cast<uint32_t>(state.range(0));
     for (auto _ : state) {
-        Source source = {size};
+        FillerBody source = {size};
         BodyReader reader;
         body_start(&reader, nullptr);
         pull_body(&reader, read_filler, &source);

@@ -4,6 +4,7 @@
 //   body_growth_driver [URL_1MiB URL_16MiB]
 #include "account/web_fetch.h"
 #include "common/heap_text.h"
+#include "filler_body.h"
 
 #include <windows.h>
 
@@ -11,19 +12,6 @@
 #include <cstring>
 
 namespace {
-struct Source {
-    uint32_t left;
-};
-
-uint32_t read_filler(void* context, char* buffer, uint32_t size)
-{
-    Source* source = static_cast<Source*>(context);
-    uint32_t count = size < source->left ? size : source->left;
-    memset(buffer, 'x', count);
-    source->left -= count;
-    return count;
-}
-
 double now_ms()
 {
     LARGE_INTEGER count;
@@ -36,7 +24,7 @@ double now_ms()
 double time_reader(uint32_t size)
 {
     double start = now_ms();
-    Source source = {size};
+    FillerBody source = {size};
     BodyReader reader;
     body_start(&reader, nullptr);
     pull_body(&reader, read_filler, &source);
