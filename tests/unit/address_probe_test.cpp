@@ -8,6 +8,8 @@
 
 namespace {
 typedef std::vector<uint8_t> Bytes;
+const Bytes filled_route = {7, 7, 8, 198, 51, 100, 1, 0};
+const uint32_t router = inet_addr("198.51.100.1");
 
 uint32_t recorded(const Bytes& options)
 {
@@ -19,20 +21,12 @@ Bytes ip_packet(const Bytes& options, uint8_t type, uint16_t identifier)
 {
     Bytes packet(20, 0);
     packet[0] = static_cast<uint8_t>(0x40 | (20 + options.size()) / 4);
-    packet[8] = 63;
     packet[9] = 1;
     packet.insert(packet.end(), options.begin(), options.end());
     Bytes echo = {type, 0, 0, 0, static_cast<uint8_t>(identifier >> 8), static_cast<uint8_t>(identifier), 0, 1};
     packet.insert(packet.end(), echo.begin(), echo.end());
     return packet;
 }
-
-int reply_address(const Bytes& packet, uint16_t identifier, uint32_t* address)
-{
-    return read_echo_reply(packet.data(), packet.size(), identifier, address);
-}
-
-const Bytes filled_route = {7, 7, 8, 198, 51, 100, 1, 0};
 }  // namespace
 
 TEST(RecordRoute, TheRequestOptionsArea)
@@ -45,7 +39,6 @@ TEST(RecordRoute, TheRequestOptionsArea)
 
 TEST(RecordRoute, FirstRecordedAddressAmongTheOptions)
 {
-    const uint32_t router = inet_addr("198.51.100.1");
     EXPECT_EQ(recorded(filled_route), router);
     EXPECT_EQ(recorded({1, 1, 7, 7, 8, 198, 51, 100, 1, 0}), router);        // behind NOPs
     EXPECT_EQ(recorded({68, 4, 5, 0, 7, 7, 8, 198, 51, 100, 1, 0}), router);  // behind a timestamp
@@ -63,16 +56,10 @@ TEST(RecordRoute, ThirtyTwoBitReplyAreaReadsBytes31To34)
 {
     // The 28-byte record, then the options the reply brought back.
     uint8_t area[reply_area_size_32] = {};
+    EXPECT_EQ(slot_in_reply_area(area, sizeof area, echo_reply_record_size_32), 0u);  // options stripped
     memcpy(area + echo_reply_record_size_32, filled_route.data(), 7);
-    EXPECT_EQ(Bytes(area + 31, area + 35), (Bytes{198, 51, 100, 1}));
-    uint32_t address = slot_in_reply_area(area, sizeof area, echo_reply_record_size_32);
-    EXPECT_EQ(address, inet_addr("198.51.100.1"));
-    EXPECT_EQ(Bytes(reinterpret_cast<uint8_t*>(&address), reinterpret_cast<uint8_t*>(&address) + 4),
-              (Bytes{198, 51, 100, 1}));
-
-    // A reply without options leaves the zero fill; a pointer outside the area reads nothing.
-    uint8_t empty[reply_area_size_32] = {};
-    EXPECT_EQ(slot_in_reply_area(empty, sizeof empty, echo_reply_record_size_32), 0u);
+    EXPECT_EQ(slot_in_reply_area(area, sizeof area, echo_reply_record_size_32), router);
+    // A pointer whose slot would end outside the area reads nothing.
     memset(area, 0xEE, sizeof area);
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, 4096), 0u);
@@ -85,47 +72,46 @@ TEST(EchoPacket, OneEchoWithoutPayloadTtl128AndOneSlot)
     const uint32_t target = inet_addr("198.51.100.2");
     build_echo_request(packet, target, 0xBEEF);
     ASSERT_EQ(sizeof packet, 36u);
-    EXPECT_EQ(packet[0], 0x47);  // version 4, 28-byte header
-    EXPECT_EQ(packet[1], 0);
-    EXPECT_EQ(packet[2] << 8 | packet[3], 36);
-    EXPECT_EQ(packet[6] | packet[7], 0);  // no fragment flags
-    EXPECT_EQ(packet[8], 128);
-    EXPECT_EQ(packet[9], 1);
+    // Version 4 with a 28-byte header, total length 36, no fragment flags, TTL 128, ICMP.
+    EXPECT_EQ(Bytes(packet, packet + 10), (Bytes{0x47, 0, 0, 36, packet[4], packet[5], 0, 0, 128, 1}));
     EXPECT_EQ(memcmp(packet + 16, &target, 4), 0);
     EXPECT_EQ(Bytes(packet + 20, packet + 28), (Bytes{7, 7, 4, 0, 0, 0, 0, 0}));
     const uint8_t* echo = packet + 28;
-    EXPECT_EQ(echo[0], 8);
-    EXPECT_EQ(echo[1], 0);
-    EXPECT_EQ(echo[4] << 8 | echo[5], 0xBEEF);
+    EXPECT_EQ(Bytes(echo, echo + 6), (Bytes{8, 0, echo[2], echo[3], 0xBE, 0xEF}));
     uint32_t sum = 0;
     for (int i = 0; i < 8; i += 2) {
         sum += static_cast<uint32_t>(echo[i] << 8 | echo[i + 1]);
     }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    EXPECT_EQ(sum, 0xFFFFu);  // the checksum makes the message sum to all ones
+    EXPECT_EQ((sum & 0xFFFF) + (sum >> 16), 0xFFFFu);  // the checksum makes the message sum to all ones
 }
 
 TEST(EchoPacket, OnlyEchoRepliesToOurIdentifierCount)
 {
-    uint32_t address = 1;
-    EXPECT_EQ(reply_address(ip_packet(filled_route, 0, 0x1234), 0x1234, &address), 1);
-    EXPECT_EQ(address, inet_addr("198.51.100.1"));
-
-    EXPECT_EQ(reply_address(ip_packet({}, 0, 0x1234), 0x1234, &address), 1);  // options stripped
-    EXPECT_EQ(address, 0u);
-
-    EXPECT_EQ(reply_address(ip_packet(filled_route, 0, 0x1235), 0x1234, &address), 0);  // someone else's
-    EXPECT_EQ(reply_address(ip_packet(filled_route, 8, 0x1234), 0x1234, &address), 0);  // a request
-    EXPECT_EQ(reply_address(ip_packet(filled_route, 3, 0x1234), 0x1234, &address), 0);  // unreachable
-
-    Bytes packet = ip_packet(filled_route, 0, 0x1234);
-    Bytes truncated(packet.begin(), packet.end() - 1);
-    EXPECT_EQ(reply_address(truncated, 0x1234, &address), 0);
-    Bytes not_icmp = packet;
+    const Bytes good = ip_packet(filled_route, 0, 0x1234);
+    Bytes not_icmp = good;
     not_icmp[9] = 17;
-    EXPECT_EQ(reply_address(not_icmp, 0x1234, &address), 0);
-    Bytes short_header = packet;
+    // A 16-byte header length, and bytes that read as our echo reply at that offset.
+    Bytes short_header = ip_packet({0x12, 0x34, 0, 0}, 0, 0x1234);
     short_header[0] = 0x44;
-    EXPECT_EQ(reply_address(short_header, 0x1234, &address), 0);
-    EXPECT_EQ(reply_address(Bytes(10, 0), 0x1234, &address), 0);
+    const struct {
+        const char* name;
+        Bytes packet;
+        int result;
+        uint32_t address;
+    } cases[] = {
+        {"ours", good, 1, router},
+        {"options stripped", ip_packet({}, 0, 0x1234), 1, 0},
+        {"someone else's", ip_packet(filled_route, 0, 0x1235), 0, 0},
+        {"a request", ip_packet(filled_route, 8, 0x1234), 0, 0},
+        {"unreachable", ip_packet(filled_route, 3, 0x1234), 0, 0},
+        {"truncated", Bytes(good.begin(), good.end() - 1), 0, 0},
+        {"not icmp", not_icmp, 0, 0},
+        {"header under 20 bytes", short_header, 0, 0},
+        {"runt", Bytes(10, 0), 0, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t address = 7;
+        EXPECT_EQ(read_echo_reply(c.packet.data(), c.packet.size(), 0x1234, &address), c.result) << c.name;
+        EXPECT_EQ(address, c.address) << c.name;
+    }
 }

@@ -29,24 +29,31 @@ const wchar_t dialog_title[] = L"Просмотр баланса лицевог�
 DWORD host_pid = 0;
 HWND dialog = nullptr;
 
+// Asks `done` every 100 ms, at most `tenths` times.
+template <typename Done>
+bool poll(int tenths, Done done)
+{
+    for (int i = 0; i < tenths; ++i, Sleep(100)) {
+        if (done()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 struct Search {
     bool want_box;
     HWND found;
 };
 
-bool is_dialog_class(HWND window)
-{
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0;
-}
-
 BOOL CALLBACK match_window(HWND window, LPARAM parameter)
 {
     Search* search = reinterpret_cast<Search*>(parameter);
     DWORD pid = 0;
+    char class_name[16] = {};
     GetWindowThreadProcessId(window, &pid);
-    if (pid != host_pid || !IsWindowVisible(window) || !is_dialog_class(window)) {
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (pid != host_pid || !IsWindowVisible(window) || strcmp(class_name, "#32770") != 0) {
         return TRUE;
     }
     wchar_t title[64] = {};
@@ -68,13 +75,9 @@ HWND find_window(bool want_box)
 
 HWND wait_window(bool want_box, int tenths)
 {
-    for (int i = 0; i < tenths; ++i) {
-        if (HWND window = find_window(want_box)) {
-            return window;
-        }
-        Sleep(100);
-    }
-    return nullptr;
+    HWND window = nullptr;
+    poll(tenths, [&] { return (window = find_window(want_box)) != nullptr; });
+    return window;
 }
 
 std::string window_text(HWND window)
@@ -103,9 +106,7 @@ bool answer_box(unsigned id)
     std::string text = window_text(GetDlgItem(box, 0xFFFF));
     std::string title = window_text(box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 50 && IsWindow(box); ++i) {
-        Sleep(100);
-    }
+    poll(50, [&] { return !IsWindow(box); });
     if (text != catalogue(id) || title != window_text(dialog)) {
         fprintf(stderr, "box \"%s\" captioned \"%s\"\n", text.c_str(), title.c_str());
         return false;
@@ -122,11 +123,8 @@ HWND focused_control()
 
 bool focus_is(int id)
 {
-    for (int i = 0; i < 20; ++i) {
-        if (focused_control() == GetDlgItem(dialog, id)) {
-            return true;
-        }
-        Sleep(100);
+    if (poll(20, [&] { return focused_control() == GetDlgItem(dialog, id); })) {
+        return true;
     }
     fprintf(stderr, "focus is on control %d\n", GetDlgCtrlID(focused_control()));
     return false;
@@ -179,13 +177,7 @@ bool screenshot(const std::string& path)
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 150; ++i) {
-        if (GetFileAttributesA(dos_path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return false;
+    return poll(150, [&] { return GetFileAttributesA(dos_path.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 bool run_step(const std::string& step)
@@ -199,10 +191,7 @@ bool run_step(const std::string& step)
         return dialog != nullptr;
     }
     if (verb == "gone") {
-        for (int i = 0; i < 100 && IsWindow(dialog); ++i) {
-            Sleep(100);
-        }
-        return !IsWindow(dialog);
+        return poll(100, [] { return !IsWindow(dialog); });
     }
     if (verb == "box") {
         return answer_box(static_cast<unsigned>(atoi(argument.c_str())));
@@ -213,18 +202,17 @@ bool run_step(const std::string& step)
     if (dialog == nullptr || !IsWindow(dialog)) {
         return false;
     }
+    HWND control = GetDlgItem(dialog, atoi(argument.c_str()));
     if (verb == "set") {
-        size_t second = argument.find('=');
-        HWND control = GetDlgItem(dialog, atoi(argument.c_str()));
-        std::string text = argument.substr(second + 1);
+        std::string text = argument.substr(argument.find('=') + 1);
         return SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
     }
     if (verb == "tick") {
-        SendMessageA(GetDlgItem(dialog, atoi(argument.c_str())), BM_CLICK, 0, 0);
-        return SendMessageA(GetDlgItem(dialog, atoi(argument.c_str())), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        SendMessageA(control, BM_CLICK, 0, 0);
+        return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
     if (verb == "click") {
-        return PostMessageA(GetDlgItem(dialog, atoi(argument.c_str())), BM_CLICK, 0, 0) != 0;
+        return PostMessageA(control, BM_CLICK, 0, 0) != 0;
     }
     if (verb == "key") {
         return press_key(argument);
@@ -244,19 +232,14 @@ bool run_step(const std::string& step)
 // After a failure nothing may stay open, or the host would wait for ever.
 void close_everything()
 {
-    for (int i = 0; i < 50; ++i) {
+    poll(50, [] {
         HWND box = find_window(true);
         HWND login = find_window(false);
-        if (box == nullptr && login == nullptr) {
-            return;
+        if (box != nullptr || login != nullptr) {
+            PostMessageA(box != nullptr ? box : login, WM_COMMAND, box != nullptr ? IDOK : IDCANCEL, 0);
         }
-        if (box != nullptr) {
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        } else {
-            PostMessageA(login, WM_COMMAND, IDCANCEL, 0);
-        }
-        Sleep(100);
-    }
+        return box == nullptr && login == nullptr;
+    });
 }
 }  // namespace
 
