@@ -26,26 +26,17 @@ for ns in $client $router $server; do
 done
 ip -n $client link add c0 type veth peer name r0 netns $router
 ip -n $router link add r1 type veth peer name s0 netns $server
-ip -n $client addr add 10.0.0.2/24 dev c0
-ip -n $router addr add 10.0.0.1/24 dev r0
-ip -n $router addr add 198.51.100.1/24 dev r1
-ip -n $server addr add 198.51.100.2/24 dev s0
-ip -n $client link set c0 up
-ip -n $router link set r0 up
-ip -n $router link set r1 up
-ip -n $server link set s0 up
+for link in "$client c0 10.0.0.2" "$router r0 10.0.0.1" "$router r1 198.51.100.1" "$server s0 198.51.100.2"; do
+    set -- $link
+    ip -n $1 addr add $3/24 dev $2
+    ip -n $1 link set $2 up
+done
 ip -n $client route add default via 10.0.0.1
 ip -n $server route add default via 198.51.100.1
 ip netns exec $router sysctl -qw net.ipv4.ip_forward=1
 # Counts the echo requests that the router forwards.
-ip netns exec $router nft -f - <<'EOF'
-table ip watch {
-    chain forward {
-        type filter hook forward priority 0;
-        icmp type echo-request counter
-    }
-}
-EOF
+ip netns exec $router nft 'add table ip watch; add chain ip watch forward { type filter hook forward priority 0; };
+    add rule ip watch forward icmp type echo-request counter'
 set +e
 
 failures=0
@@ -128,9 +119,10 @@ status=$(in_client "$tool" status 198.51.100.1)
 sent_after=$(echo "$status" | count_of Send)
 received_after=$(echo "$status" | count_of Recv)
 echo "counters: sent $sent_before -> $sent_after, received $received_before -> $received_after"
-expect "sent count grew" yes "$([ "$sent_after" -gt $((sent_before + 3000)) ] && echo yes || echo no)"
-expect "received count grew" yes "$([ "$received_after" -gt $((received_before + 3000)) ] && echo yes || echo no)"
-expect "sent count is c0's" yes "$([ "$sent_after" -ge $((sysfs_sent % 4294967296)) ] && echo yes || echo no)"
+holds() { [ "$@" ] && echo yes || echo no; }
+expect "sent count grew" yes "$(holds "$sent_after" -gt $((sent_before + 3000)))"
+expect "received count grew" yes "$(holds "$received_after" -gt $((received_before + 3000)))"
+expect "sent count is c0's" yes "$(holds "$sent_after" -ge $((sysfs_sent % 4294967296)))"
 
 # Row choice over the kernel's flags: permanent addresses are primary but not
 # dynamic, so the last one is shown; a secondary address with a lifetime does

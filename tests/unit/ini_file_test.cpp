@@ -6,8 +6,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
