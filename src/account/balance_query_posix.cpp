@@ -10,10 +10,9 @@ void utf8_to_ansi(char* text)
     if (text == nullptr || text[0] == '\0') {
         return;
     }
-    size_t length = strlen(text);
-    char* converted = convert_text(text, length, "UTF-8", locale_charset());
+    char* converted = utf8_to_locale(text);
     if (converted != nullptr) {
-        copy_text(text, converted, length + 1);
+        copy_text(text, converted, strlen(text) + 1);  // never grows the text
     }
     free_text(converted);
 }

@@ -97,7 +97,7 @@ void write_text(int fd, const char* text)
 
 void write_utf8(int fd, const char* text)
 {
-    char* converted = convert_text(text, strlen(text), "UTF-8", locale_charset());
+    char* converted = utf8_to_locale(text);
     write_text(fd, converted != nullptr ? converted : text);
     free_text(converted);
 }

@@ -4,7 +4,6 @@
 #include "common/heap_text.h"
 
 #include <cstdio>
-#include <cstring>
 
 const char* const msg_help =
     "Использование: tarvelon [ПАРАМЕТРЫ] КОМАНДА\n"
@@ -63,7 +62,7 @@ const char* const msg_no_terminal =
 namespace {
 void write_converted(FILE* stream, const char* utf8)
 {
-    char* text = convert_text(utf8, strlen(utf8), "UTF-8", locale_charset());
+    char* text = utf8_to_locale(utf8);
     fputs(text != nullptr ? text : utf8, stream);
     free_text(text);
 }

@@ -31,33 +31,9 @@ bool make_private_parent_dirs(const char* path)
     return true;
 }
 
-// The statistics site's bare host name (text 10 without "https://").
-char* stats_host()
-{
-    char* url = load_text(TEXT_STATS_URL);
-    if (url == nullptr) {
-        return nullptr;
-    }
-    const size_t scheme_length = 8;  // "https://"
-    char* host = alloc_text(strlen(url) + 1);
-    if (host != nullptr && strlen(url) > scheme_length) {
-        copy_text(host, url + scheme_length, strlen(url) + 1);
-    }
-    free_text(url);
-    return host;
-}
-
-uint32_t probe_stats_host()
-{
-    char* host = stats_host();
-    uint32_t address = host == nullptr || host[0] == '\0' ? 0 : probe_external_address(host);
-    free_text(host);
-    return address;
-}
-
 int run_status(const CliOptions& options)
 {
-    uint32_t external = options.no_probe ? 0 : probe_stats_host();
+    uint32_t external = options.no_probe ? 0 : probe_statistics_site();
     char* text = status_text(external);
     if (text == nullptr) {
         print_error(msg_out_of_memory);
@@ -70,12 +46,8 @@ int run_status(const CliOptions& options)
 
 int run_probe(const CliOptions& options)
 {
-    uint32_t address = 0;
-    if (options.host != nullptr) {
-        address = probe_external_address(options.host);
-    } else {
-        address = probe_stats_host();
-    }
+    uint32_t address = options.host != nullptr ? probe_external_address(options.host)
+                                                : probe_statistics_site();
     if (address == 0) {
         print_error(msg_probe_failed);
         return EXIT_CONNECTION;

@@ -3,6 +3,7 @@
 #include "common/heap_text.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
 
@@ -49,4 +50,9 @@ char* convert_text(const char* text, size_t length, const char* from, const char
     }
     iconv_close(cd);
     return out;
+}
+
+char* utf8_to_locale(const char* text)
+{
+    return convert_text(text, strlen(text), "UTF-8", locale_charset());
 }

@@ -10,3 +10,6 @@ const char* locale_charset();
 // heap text; unreadable characters and those that `to` lacks become "?".
 // Null when the conversion cannot be opened or memory runs out.
 char* convert_text(const char* text, size_t length, const char* from, const char* to);
+
+// A NUL-terminated UTF-8 text in the locale's charset, as convert_text gives it.
+char* utf8_to_locale(const char* text);

@@ -3,7 +3,6 @@
 #include "common/charset_posix.h"
 #include "common/heap_text.h"
 
-#include <cstring>
 
 namespace {
 struct CatalogueEntry {
@@ -27,7 +26,7 @@ char* load_text(unsigned id)
     }
     for (const CatalogueEntry& entry : catalogue) {
         if (entry.id == id) {
-            return convert_text(entry.text, strlen(entry.text), "UTF-8", locale_charset());
+            return utf8_to_locale(entry.text);
         }
     }
     return alloc_text(1);

@@ -20,7 +20,6 @@ const char class_name[] = "TarvelonWndClass";
 const int busy_mark = GWLP_USERDATA;  // 1 while a Balance command runs
 const WORD icon_group = 1;
 const WORD class_menu = 100;
-const size_t https_prefix_length = 8;  // "https://"
 
 void on_create(HWND window)
 {
@@ -29,14 +28,7 @@ void on_create(HWND window)
         SetWindowTextA(window, title);
         free_text(title);
     }
-    char* stats_site = load_text(TEXT_STATS_URL);
-    if (stats_site != nullptr) {
-        // The probe takes the bare host behind "https://".
-        if (lstrlenA(stats_site) > static_cast<int>(https_prefix_length)) {
-            app_state.external_address = probe_external_address(stats_site + https_prefix_length);
-        }
-        free_text(stats_site);
-    }
+    app_state.external_address = probe_statistics_site();
     init_tray_record(window);
     refresh_tip();
     notify_icon_retry(TRAY_ADD, &app_state.tray);

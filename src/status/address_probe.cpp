@@ -1,5 +1,8 @@
 #include "status/address_probe.h"
 
+#include "common/heap_text.h"
+#include "common/texts.h"
+
 #include <cstring>
 
 namespace {
@@ -119,4 +122,16 @@ int read_echo_reply(const uint8_t* packet, size_t size, uint16_t identifier, uin
     }
     *address = first_recorded_address(packet + ip_header_size, header_size - ip_header_size);
     return 1;
+}
+
+uint32_t probe_statistics_site()
+{
+    const size_t scheme_length = 8;  // "https://"
+    char* url = load_text(TEXT_STATS_URL);
+    uint32_t address = 0;
+    if (url != nullptr && strlen(url) > scheme_length) {
+        address = probe_external_address(url + scheme_length);
+    }
+    free_text(url);
+    return address;
 }

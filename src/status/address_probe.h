@@ -11,6 +11,11 @@ uint32_t resolve_host(const char* host);
 // The first address recorded in the reply to one echo sent to `host`; 0 for none.
 uint32_t probe_external_address(const char* host);
 
+// The probe of the statistics site (catalogue text 10 from its ninth character
+// on, past "https://"), as the program makes it once at start; 0 when the text
+// is missing or names no host.
+uint32_t probe_statistics_site();
+
 // The pieces of the probe that do not touch the network.
 
 const int probe_ttl = 128;

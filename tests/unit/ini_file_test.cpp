@@ -1,5 +1,6 @@
 #include "account/ini_file.h"
 #include "common/heap_text.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -69,16 +70,8 @@ TEST(IniSet, ChangesOneLineAndKeepsEveryOther)
     }
 }
 
-class IniFileOnDisk : public ::testing::Test {
+class IniFileOnDisk : public TempDirTest {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/ini_file_test.XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        directory = pattern;
-        path = directory + "/Tarvelon.ini";
-    }
-    void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + directory + "'").c_str())); }
     std::string loaded()
     {
         char* text = ini_load(path.c_str());
@@ -86,8 +79,6 @@ protected:
         free_text(text);
         return copy;
     }
-    std::string directory;
-    std::string path;
 };
 
 TEST_F(IniFileOnDisk, ReplaceLeavesAPrivateFileAndNoTemporaryOne)

@@ -2,6 +2,7 @@
 // Balance command without a terminal.
 #include "account/settings.h"
 #include "billing_sim.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,17 @@
 #include <unistd.h>
 
 namespace {
-class SettingsFile : public ::testing::Test {
+class SettingsFile : public TempDirTest {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/settings_test.XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        directory = pattern;
-        path = directory + "/Tarvelon.ini";
+        TempDirTest::SetUp();
         set_settings_path(path.c_str());
     }
     void TearDown() override
     {
         set_settings_path(nullptr);
-        ASSERT_EQ(0, system(("rm -rf '" + directory + "'").c_str()));
+        TempDirTest::TearDown();
     }
     std::string bytes()
     {
@@ -36,8 +34,6 @@ protected:
         content << in.rdbuf();
         return content.str();
     }
-    std::string directory;
-    std::string path;
 };
 
 void write_pair(const char* number, const char* hash)
