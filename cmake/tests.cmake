@@ -24,7 +24,7 @@ set(TARVELON_TEST_ENV
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER support_sources EXCLUDE REGEX "_(win|posix)\\.cpp$")
 file(GLOB support_platform CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*_${TARVELON_PLATFORM}.cpp)
-add_library(tarvelon_test_support STATIC ${support_sources} ${support_platform} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+add_library(tarvelon_test_support STATIC ${support_sources} ${support_platform})
 target_include_directories(tarvelon_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(tarvelon_test_support PUBLIC tarvelon_core GTest::gtest)
 
