@@ -128,24 +128,27 @@ def ordinal_or_text(data, at):
 
 
 def dialog(data):
-    """Caption and the control ids of a plain DLGTEMPLATE."""
-    style, _, count = struct.unpack_from("<IIH", data, 0)
+    """A plain DLGTEMPLATE: (style, rectangle, caption, font, controls in template
+    order as (id, class atom, text, rectangle, style))."""
+    style, _, count, x, y, cx, cy = struct.unpack_from("<IIHhhhh", data, 0)
     at = 18
     _, at = ordinal_or_text(data, at)  # menu
     _, at = ordinal_or_text(data, at)  # class
     caption, at = utf16_string(data, at)
+    font = None
     if style & 0x40:  # DS_SETFONT
-        at += 2
-        _, at = utf16_string(data, at)
-    ids = []
+        points = struct.unpack_from("<H", data, at)[0]
+        name, at = utf16_string(data, at + 2)
+        font = (points, name)
+    controls = []
     for _ in range(count):
         at = (at + 3) & ~3
-        ids.append(struct.unpack_from("<H", data, at + 16)[0])
-        at += 18
-        _, at = ordinal_or_text(data, at)
-        _, at = ordinal_or_text(data, at)
+        control_style, _, left, top, width, height, ident = struct.unpack_from("<IIhhhhH", data, at)
+        kind, at = ordinal_or_text(data, at + 18)
+        text, at = ordinal_or_text(data, at)
         at += 2 + struct.unpack_from("<H", data, at)[0]
-    return caption, ids
+        controls.append((ident, kind, text, (left, top, width, height), control_style))
+    return style, (x, y, cx, cy), caption, font, controls
 
 
 def version_blocks(data, at=0):
@@ -211,10 +214,21 @@ def main():
     check("menu 100, Russian, exactly", menu is not None and menu[:4] == b"\0\0\0\0" and
           menu_items(menu, 4)[0] == expected_menu)
 
+    # Template order is the tab order; field 101 hides what is typed.
+    child, group, tab_stop, border = 0x50000000, 0x20000, 0x10000, 0x800000
+    edit = child | border | tab_stop | 0x80  # ES_AUTOHSCROLL
+    label = child | group  # SS_LEFT
+    expected_dialog = (0x80C808C0, (0, 0, 200, 115), "Просмотр баланса лицевого счёта", (8, "MS Sans Serif"), [
+        (0xFFFF, 0x82, "Номер договора:", (10, 10, 70, 8), label),
+        (100, 0x81, "", (10, 20, 170, 13), edit),
+        (0xFFFF, 0x82, "Пароль:", (10, 40, 70, 8), label),
+        (101, 0x81, "", (10, 50, 170, 13), edit | 0x20),  # ES_PASSWORD
+        (102, 0x80, "Запомнить указанные данные", (10, 70, 120, 13), child | tab_stop | 3),  # BS_AUTOCHECKBOX
+        (1, 0x80, "OK", (55, 90, 45, 15), child | tab_stop | 1),  # BS_DEFPUSHBUTTON
+        (2, 0x80, "Отмена", (105, 90, 45, 15), child | tab_stop)])
     template = one(RT_DIALOG, 100, RUSSIAN)
-    check("dialog 100, Russian, with fields 100-102, OK and Cancel", template is not None and
-          dialog(template)[0] == "Просмотр баланса лицевого счёта" and
-          {100, 101, 102, 1, 2} <= set(dialog(template)[1]))
+    check("dialog 100, Russian, exactly: styles, positions, tab order",
+          template is not None and dialog(template) == expected_dialog)
 
     group = one(RT_GROUP_ICON, 1)
     expected_icons = icon_images(os.path.join(source, "res", "tarvelon.ico"))
