@@ -97,8 +97,9 @@ TEST(StatusText, PrivateAddressesGiveWayToAKnownExternalOne)
                                  "192.168.255.255"}) {
         EXPECT_EQ(composed(ip(replaced), 0, 0, external), "IP: 198.51.100.1\nSend: 0\nRecv: 0") << replaced;
     }
+    // 0.0.0.0 is no usable row, never a private one.
     for (const char* kept : {"172.15.255.255", "172.32.0.0", "192.169.0.1", "192.167.255.255", "11.0.0.1",
-                             "9.255.255.255", "169.254.1.1", "100.64.0.1", "127.0.0.2"}) {
+                             "9.255.255.255", "169.254.1.1", "100.64.0.1", "127.0.0.2", "0.0.0.0"}) {
         EXPECT_EQ(composed(ip(kept), 0, 0, external), std::string("IP: ") + kept + "\nSend: 0\nRecv: 0");
     }
 }
