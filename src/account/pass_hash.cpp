@@ -1,5 +1,7 @@
 #include "account/pass_hash.h"
 
+#include "common/heap_text.h"
+
 namespace {
 const char base64_alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -29,6 +31,12 @@ void encode_group(const unsigned char* data, size_t count, char* out)
     out[1] = base64_alphabet[(bits >> 12) & 0x3F];
     out[2] = count > 1 ? base64_alphabet[(bits >> 6) & 0x3F] : '=';
     out[3] = count > 2 ? base64_alphabet[bits & 0x3F] : '=';
+}
+
+// A stage's failure code within make_pass_hash's codes: `base` + the stage's code.
+int staged(int base, int code)
+{
+    return code == 0 ? 0 : base + code;
 }
 }  // namespace
 
@@ -84,16 +92,17 @@ int make_pass_hash(const char* password, char* out)
     while (password[length] != '\0') {
         ++length;
     }
-    unsigned char digest[sha1_size];
-    int code = sha1_digest(reinterpret_cast<const unsigned char*>(password), length, digest);
-    if (code != 0) {
-        return 20 + code;
+    unsigned char digest[sha1_size] = {};
+    char scratch[base64_scratch_size] = {};
+    int code = staged(20, sha1_digest(reinterpret_cast<const unsigned char*>(password), length, digest));
+    if (code == 0) {
+        code = staged(30, base64_encode(digest, sha1_size, scratch, sizeof scratch));
     }
-    char scratch[base64_scratch_size];
-    code = base64_encode(digest, sha1_size, scratch, sizeof scratch);
-    if (code != 0) {
-        return 30 + code;
+    if (code == 0) {
+        code = staged(40, url_encode(scratch, out, pass_hash_size));
     }
-    code = url_encode(scratch, out, pass_hash_size);
-    return code == 0 ? 0 : 40 + code;
+    // Both are the pass-hash in other forms.
+    secure_wipe(digest, sizeof digest);
+    secure_wipe(scratch, sizeof scratch);
+    return code;
 }

@@ -65,3 +65,20 @@ TEST(PassHash, UrlEncodeKeepsUnreservedAndNeedsRoomForTheTerminator)
     EXPECT_EQ(1, url_encode("a", nullptr, 13));
     EXPECT_EQ(1, url_encode("a", out, 0));
 }
+
+#if defined(_WIN32)
+#include "memory_probe_win.h"
+
+// The digest and the Base64 text are the pass-hash in other forms.
+TEST(PassHash, LeavesNoDigestOrBase64TextOnTheStack)
+{
+    char out[85] = {};
+    call_deeper([&] { make_pass_hash("abc", out); });
+    // Both probes before any report, which would write over the stack.
+    bool digest_left = stack_holds(std::string(reinterpret_cast<const char*>(sha1_of_abc), sha1_size));
+    bool base64_left = stack_holds("qZk+NkcGgWq6PiVxeFDCbJzQ2J0=");
+    EXPECT_FALSE(digest_left);
+    EXPECT_FALSE(base64_left);
+    EXPECT_STREQ("qZk%2BNkcGgWq6PiVxeFDCbJzQ2J0%3D", out);
+}
+#endif

@@ -1,0 +1,61 @@
+// From inside a Windows test program: copies of a secret left on the stack, and
+// a system function that the program's own code calls replaced by a stand-in.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+// Runs `call` a few pages below the caller's frame, so that the probe below,
+// called from the caller afterwards, does not overwrite what the call left.
+template <typename Call>
+__attribute__((noinline)) void call_deeper(Call call)
+{
+    volatile char pad[8192];
+    pad[0] = 0;
+    call();
+    pad[sizeof pad - 1] = 0;
+}
+
+// Whether the stack below the caller still holds `secret` anywhere.
+__attribute__((noinline)) inline bool stack_holds(const std::string& secret)
+{
+    const char* high = static_cast<const char*>(__builtin_frame_address(0));
+    const char* low = high;
+    MEMORY_BASIC_INFORMATION page = {};  // down to the guard page or the first page not committed
+    while (VirtualQuery(low - 1, &page, sizeof page) != 0 && page.State == MEM_COMMIT && !(page.Protect & PAGE_GUARD)) {
+        low = static_cast<const char*>(page.BaseAddress);
+    }
+    return std::search(low, high, secret.begin(), secret.end()) != high;
+}
+
+// Points this program's import of `function` at `replacement`; returns the
+// function it pointed at before, or null when the program does not import it.
+// Calls from system libraries go through their own imports and are not affected.
+inline void* replace_import(const char* function, void* replacement)
+{
+    char* base = reinterpret_cast<char*>(GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* headers =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); module->Name != 0; ++module) {
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0) {
+                continue;
+            }
+            void* before = reinterpret_cast<void*>(slot->u1.Function);
+            DWORD protection = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+            slot->u1.Function = static_cast<decltype(slot->u1.Function)>(reinterpret_cast<uintptr_t>(replacement));
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            return before;
+        }
+    }
+    return nullptr;
+}
