@@ -107,6 +107,8 @@ int log_in(char* work, char* method, char** token)
         return status <= FETCH_NO_MEMORY ? static_cast<int>(status) + 2 : 2;
     }
     *token = tag_value("token", reply);
+    // The token is the session's key.
+    secure_wipe(reply, status + 1);
     free_text(reply);
     return *token != nullptr ? 0 : 1;
 }
@@ -156,6 +158,7 @@ int query_balance_in(WindowHandle owner, char* work)
     int code = method != nullptr ? log_in(work, method, &token) : 1;
     if (code == 0) {
         code = fetch_balance(work, method, token);
+        secure_wipe(token, strlen(token));
         free_text(token);
     }
     if (code == 0) {

@@ -31,4 +31,6 @@ void format_text(char* out, size_t size, const char* format, ...)
     wvsprintfA(scratch, format, args);
     va_end(args);
     copy_text(out, scratch, size);
+    // It held the login URL with the pass-hash, or the token.
+    secure_wipe(scratch, sizeof scratch);
 }

@@ -6,6 +6,10 @@
 #include "common/texts.h"
 #include "user_play.h"
 
+#if defined(_WIN32)
+#include "memory_probe_win.h"
+#endif
+
 #include <cstring>
 #include <string>
 
@@ -104,4 +108,42 @@ TEST_F(QueryBalance, WorkingBufferIsWipedOnEveryPath)
     sim_stop();
     EXPECT_EQ(3, play(query_over_work, nullptr).result);
 }
+
+#if defined(_WIN32)
+const char token[] = "7f3a9c2e51b04d68";  // the simulator's
+int freed_holding_secret = 0;
+decltype(&LocalFree) system_local_free = nullptr;
+
+HLOCAL WINAPI checking_local_free(HLOCAL block)
+{
+    std::string bytes(block != nullptr ? static_cast<const char*>(block) : "", LocalSize(block));
+    freed_holding_secret += bytes.find(pass_hash) != std::string::npos || bytes.find(token) != std::string::npos;
+    return system_local_free(block);
+}
+
+// Every buffer of ours is released, and the stack left, without the pass-hash
+// or the token in it.  The formatting scratch is looked at alone: the query's
+// later calls happen to write over it.
+TEST_F(QueryBalance, NoCopyOfThePassHashOrTheTokenOutlivesTheQuery)
+{
+    char method[128] = {};
+    call_deeper([&] { format_text(method, sizeof method, "login?userName=%s&password=%s", contract, pass_hash); });
+    bool left_by_formatting = stack_holds(pass_hash);
+    EXPECT_FALSE(left_by_formatting);
+    ASSERT_TRUE(start(""));
+    set_credentials(contract, pass_hash);
+    system_local_free = reinterpret_cast<decltype(&LocalFree)>(
+        replace_import("LocalFree", reinterpret_cast<void*>(checking_local_free)));
+    ASSERT_NE(nullptr, system_local_free);
+    int code = -1;
+    call_deeper([&] { code = play(query_balance, nullptr).result; });
+    replace_import("LocalFree", reinterpret_cast<void*>(system_local_free));
+    bool hash_on_stack = stack_holds(pass_hash);
+    bool token_on_stack = stack_holds(token);
+    EXPECT_EQ(0, code);
+    EXPECT_EQ(0, freed_holding_secret);
+    EXPECT_FALSE(hash_on_stack);
+    EXPECT_FALSE(token_on_stack);
+}
+#endif
 }  // namespace
