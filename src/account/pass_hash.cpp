@@ -9,6 +9,9 @@ const char hex_digits[] = "0123456789ABCDEF";
 
 const size_t base64_scratch_size = 29;  // 28 characters for a 20-byte digest + NUL
 const size_t pass_hash_size = 85;       // Credentials.pass_hash
+// So the Base64 and percent-encoding stages of make_pass_hash never fail.
+static_assert(base64_scratch_size >= (sha1_size - 1) / 3 * 4 + 5, "room for the Base64 text");
+static_assert(pass_hash_size > 3 * (base64_scratch_size - 1), "room for every character encoded");
 
 bool is_unreserved(unsigned char c)
 {

@@ -8,7 +8,8 @@
 //   click=ID         clicks button ID (posted: the click may open a modal box)
 //   key=esc|enter    the key pressed in the control that has the focus
 //   close            the dialog's close box
-//   box=N            a message box with catalogue text N captioned with the dialog's title; OK
+//   box=N[:CODE]     a message box with catalogue text N (formatted with CODE) captioned
+//                    with the dialog's title; OK
 //   focus=ID         the keyboard focus is (or comes, within 2 s) in control ID
 //   texts            the dialog's title and labels read back as the Russian texts
 //   shot=PATH        a screenshot of the X display into PATH (ImageMagick import)
@@ -95,8 +96,14 @@ std::string catalogue(unsigned id)
     return copy;
 }
 
-bool answer_box(unsigned id)
+bool answer_box(unsigned id, const char* code)
 {
+    std::string expected = catalogue(id);
+    if (code != nullptr) {
+        char formatted[1024];
+        wsprintfA(formatted, expected.c_str(), strtoul(code, nullptr, 10));
+        expected = formatted;
+    }
     HWND box = wait_window(true, 150);
     if (box == nullptr) {
         fprintf(stderr, "no message box appeared\n");
@@ -107,7 +114,7 @@ bool answer_box(unsigned id)
     std::string title = window_text(box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     poll(50, [&] { return !IsWindow(box); });
-    if (text != catalogue(id) || title != window_text(dialog)) {
+    if (text != expected || title != window_text(dialog)) {
         fprintf(stderr, "box \"%s\" captioned \"%s\"\n", text.c_str(), title.c_str());
         return false;
     }
@@ -194,7 +201,9 @@ bool run_step(const std::string& step)
         return poll(100, [] { return !IsWindow(dialog); });
     }
     if (verb == "box") {
-        return answer_box(static_cast<unsigned>(atoi(argument.c_str())));
+        size_t colon = argument.find(':');
+        return answer_box(static_cast<unsigned>(atoi(argument.c_str())),
+                          colon == std::string::npos ? nullptr : argument.c_str() + colon + 1);
     }
     if (verb == "shot") {
         return screenshot(argument);

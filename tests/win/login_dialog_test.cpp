@@ -2,10 +2,12 @@
 // process (login_dialog_driver) that types, clicks and reads the boxes.
 #include "account/login_dialog.h"
 #include "login_driver_win.h"
+#include "memory_probe_win.h"
 #include "pass_hash_vectors.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,24 @@ bool credentials_are(char pattern)
 {
     return std::string(reinterpret_cast<const char*>(&app_state.credentials), sizeof app_state.credentials) ==
         std::string(sizeof app_state.credentials, pattern);
+}
+
+// Stand-ins for the crypto service's four steps, each failing.
+BOOL WINAPI no_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD)
+{
+    return FALSE;
+}
+BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*)
+{
+    return FALSE;
+}
+BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD)
+{
+    return FALSE;
+}
+BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD)
+{
+    return FALSE;
 }
 
 class LoginDialog : public ::testing::Test {
@@ -95,6 +115,32 @@ TEST_F(LoginDialog, CancelEscAndTheCloseBoxGive0AndLeaveTheCredentials)
                   run_dialog({"wait", "set=100=1234567", "set=101=password", "tick=102", ending, "gone"}))
             << ending;
         EXPECT_TRUE(credentials_are('Q')) << ending;
+    }
+}
+
+// The Base64 and percent-encoding stages cannot fail with their fixed sizes
+// (pass_hash.cpp proves it when it compiles); the crypto service's steps can.
+TEST_F(LoginDialog, AFailingHashStageShowsText5WithItsCodeAndKeepsTheDialog)
+{
+    const struct {
+        const char* function;
+        void* refusal;
+        const char* box;
+    } stages[] = {
+        {"CryptAcquireContextA", reinterpret_cast<void*>(no_context), "box=5:22"},
+        {"CryptCreateHash", reinterpret_cast<void*>(no_hash_object), "box=5:23"},
+        {"CryptHashData", reinterpret_cast<void*>(no_hashing), "box=5:24"},
+        {"CryptGetHashParam", reinterpret_cast<void*>(no_digest), "box=5:25"},
+    };
+    for (const auto& stage : stages) {
+        void* system = replace_import(stage.function, stage.refusal);
+        ASSERT_NE(nullptr, system) << stage.function;
+        int choice = run_dialog({"wait", "set=100=1234567", "set=101=password", "tick=102", "click=1", stage.box,
+                                 "focus=100", "click=2", "gone"});
+        replace_import(stage.function, system);
+        EXPECT_EQ(LOGIN_CANCELLED, choice) << stage.function;
+        EXPECT_STREQ("", app_state.credentials.contract_number) << stage.function;
+        EXPECT_STREQ("", app_state.credentials.pass_hash) << stage.function;
     }
 }
 
