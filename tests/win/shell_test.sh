@@ -1,12 +1,33 @@
 #!/bin/bash
 # The running program from outside, without the billing API: single copy, tray
-# callbacks that start nothing, taskbar re-creation, the context menu's Exit.
+# callbacks that start nothing, the addresses the Open commands hand to the
+# shell, taskbar re-creation, the context menu's Exit.
 set -u
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
 BUILD=${TARVELON_BUILD_DIR:?}
 WORK=$(mktemp -d "$BUILD/shell_test.XXXXXX")
 . "$(dirname "$0")/../../tools/wine/shell_lib.sh"
-trap 'close_copies; rm -rf "$WORK"' EXIT
+# The prefix's browser is the driver, which writes down what it was asked to open.
+opened=$WORK/opened.txt
+set_browser() {
+    for scheme in http https; do
+        "$WINE" reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "$1" /f >/dev/null 2>&1 || return 1
+    done
+}
+dos() { echo "Z:${1//\//\\}"; }
+trap 'close_copies; set_browser "\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""; rm -rf "$WORK"' EXIT
+set_browser "\"$(dos "$BUILD/shell_driver.exe")\" opened \"$(dos "$opened")\" \"%1\"" || exit 1
+opened_after() {  # opened_after COMMAND: the lines written once the command has added one (15 s)
+    local before
+    before=$(cat "$opened" 2>/dev/null | wc -l)
+    driver command "$1"
+    for _ in $(seq 150); do
+        [ "$(cat "$opened" 2>/dev/null | wc -l)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    tr -d '\r' <"$opened" 2>/dev/null
+}
+url() { sed -n "s/^TARVELON_$1_URL:STRING=//p" "$BUILD/CMakeCache.txt"; }
 
 start_copy first
 check "first copy runs" "$(driver pid >/dev/null && echo yes)" yes
@@ -16,13 +37,18 @@ check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarve
 tip=$(driver tip)
 case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tooltip is the status text" "$tip" "IP: ..." ;; esac
 
+# The Open sub-menu's commands hand texts 10 and 11 to the shell.
+check "command 101 opens text 10" "$(opened_after 101)" "$(url STATS)"
+check "command 103 opens text 11" "$(opened_after 103)" "$(url STATS)
+$(url HOME)"
+
 # Callbacks for another icon id and commands outside 100-103 do nothing.
 check "id 5001 double-click" "$(driver callback 5001 0x203)" 0
 check "id 5001 right press" "$(driver callback 5001 0x204)" 0
 driver command 104
 driver command 0x10000
 sleep 1
-check "nothing opened" "$(driver popups)" "dialogs=0 menus=0"
+check "nothing opened" "$(driver popups) $(wc -l <"$opened")" "dialogs=0 menus=0 2"
 # A single click refreshes the tooltip and starts nothing.
 check "left press" "$(driver callback 5000 0x201)" 0
 check "left release" "$(driver callback 5000 0x202)" 0

@@ -17,6 +17,7 @@
 //   shell_driver close               sends a close request, as a new copy does
 //   shell_driver forget-icon         deletes the icon from the tray as a shell restart would
 //   shell_driver taskbar-created     broadcasts the shell's TaskbarCreated message
+//   shell_driver opened FILE URL     stands in for the browser: appends URL to FILE
 #include "window_search.h"
 
 #include <windows.h>
@@ -166,6 +167,11 @@ int run(int argc, char** argv)
         UINT message = RegisterWindowMessageA("TaskbarCreated");
         SendMessageTimeoutA(HWND_BROADCAST, message, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
         return 0;
+    }
+    if (verb == "opened" && argc == 4) {
+        FILE* file = fopen(argv[2], "ab");
+        bool written = file != nullptr && fprintf(file, "%s\n", argv[3]) > 0;
+        return file != nullptr && fclose(file) == 0 && written ? 0 : 1;
     }
     if (verb == "icons") {
         int want = argc > 2 ? atoi(argv[2]) : -1;
