@@ -1,6 +1,6 @@
 #!/bin/bash
 # The running program from outside, without the billing API: single copy, tray
-# callbacks that start nothing, the addresses the Open commands hand to the
+# callbacks that rebuild the tooltip and start nothing, the addresses the Open commands hand to the
 # shell, taskbar re-creation, the context menu's Exit.
 set -u
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
@@ -15,7 +15,7 @@ set_browser() {
     done
 }
 dos() { echo "Z:${1//\//\\}"; }
-trap 'close_copies; set_browser "\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""; rm -rf "$WORK"' EXIT
+trap 'ip addr del 198.51.100.7/32 dev lo 2>/dev/null; close_copies; set_browser "\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""; rm -rf "$WORK"' EXIT
 set_browser "\"$(dos "$BUILD/shell_driver.exe")\" opened \"$(dos "$opened")\" \"%1\"" || exit 1
 opened_after() {  # opened_after COMMAND: the lines written once the command has added one (15 s)
     local before
@@ -36,6 +36,15 @@ check "one icon" "$(driver icons 1)" 1
 check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 tip=$(driver tip)
 case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tooltip is the status text" "$tip" "IP: ..." ;; esac
+
+# Every callback rebuilds the tooltip: an address that comes up later shows
+# (in the test namespace, whose loopback may take a second address).
+if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
+    ip addr add 198.51.100.7/32 dev lo
+    driver callback 5000 0x200 >/dev/null
+    check "tooltip rebuilt by a callback" "$(driver tip | head -n 1)" "IP: 198.51.100.7"
+    ip addr del 198.51.100.7/32 dev lo
+fi
 
 # The Open sub-menu's commands hand texts 10 and 11 to the shell.
 check "command 101 opens text 10" "$(opened_after 101)" "$(url STATS)"
