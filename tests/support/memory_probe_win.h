@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-// Runs `call` a few pages below the caller's frame, so that the probe below,
-// called from the caller afterwards, does not overwrite what the call left.
+// Runs `call` pages below the caller's frame, so that a probe the caller makes
+// afterwards does not write over what the call left.
 template <typename Call>
 __attribute__((noinline)) void call_deeper(Call call)
 {
@@ -20,21 +20,21 @@ __attribute__((noinline)) void call_deeper(Call call)
     pad[sizeof pad - 1] = 0;
 }
 
-// Whether the stack below the caller still holds `secret` anywhere.
+// Whether the committed stack below the caller holds `secret` anywhere.
 __attribute__((noinline)) inline bool stack_holds(const std::string& secret)
 {
     const char* high = static_cast<const char*>(__builtin_frame_address(0));
     const char* low = high;
-    MEMORY_BASIC_INFORMATION page = {};  // down to the guard page or the first page not committed
+    MEMORY_BASIC_INFORMATION page = {};
     while (VirtualQuery(low - 1, &page, sizeof page) != 0 && page.State == MEM_COMMIT && !(page.Protect & PAGE_GUARD)) {
         low = static_cast<const char*>(page.BaseAddress);
     }
     return std::search(low, high, secret.begin(), secret.end()) != high;
 }
 
-// Points this program's import of `function` at `replacement`; returns the
-// function it pointed at before, or null when the program does not import it.
-// Calls from system libraries go through their own imports and are not affected.
+// Points this program's import of `function` at `replacement` and returns what
+// it pointed at, or null when there is no such import.  System libraries call
+// through their own imports and are not affected.
 inline void* replace_import(const char* function, void* replacement)
 {
     char* base = reinterpret_cast<char*>(GetModuleHandleA(nullptr));

@@ -40,22 +40,10 @@ bool credentials_are(char pattern)
 }
 
 // Stand-ins for the crypto service's four steps, each failing.
-BOOL WINAPI no_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD)
-{
-    return FALSE;
-}
-BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*)
-{
-    return FALSE;
-}
-BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD)
-{
-    return FALSE;
-}
-BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD)
-{
-    return FALSE;
-}
+BOOL WINAPI no_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
+BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*) { return FALSE; }
+BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD) { return FALSE; }
+BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD) { return FALSE; }
 
 class LoginDialog : public ::testing::Test {
 protected:
