@@ -95,8 +95,8 @@ int make_pass_hash(const char* password, char* out)
     while (password[length] != '\0') {
         ++length;
     }
-    unsigned char digest[sha1_size] = {};
-    char scratch[base64_scratch_size] = {};
+    unsigned char digest[sha1_size];
+    char scratch[base64_scratch_size];
     int code = staged(20, sha1_digest(reinterpret_cast<const unsigned char*>(password), length, digest));
     if (code == 0) {
         code = staged(30, base64_encode(digest, sha1_size, scratch, sizeof scratch));
