@@ -15,7 +15,7 @@ set_browser() {
     done
 }
 dos() { echo "Z:${1//\//\\}"; }
-trap 'ip addr del 198.51.100.7/32 dev lo 2>/dev/null; close_copies; set_browser "\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""; rm -rf "$WORK"' EXIT
+trap '[ -z "${added:-}" ] || ip addr del $added dev lo; close_copies; set_browser "\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""; rm -rf "$WORK"' EXIT
 set_browser "\"$(dos "$BUILD/shell_driver.exe")\" opened \"$(dos "$opened")\" \"%1\"" || exit 1
 opened_after() {  # opened_after COMMAND: the lines written once the command has added one (15 s)
     local before
@@ -40,10 +40,10 @@ case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tool
 # Every callback rebuilds the tooltip: an address that comes up later shows
 # (in the test namespace, whose loopback may take a second address).
 if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
-    ip addr add 198.51.100.7/32 dev lo
+    ip addr add 198.51.100.7/32 dev lo && added=198.51.100.7/32
     driver callback 5000 0x200 >/dev/null
     check "tooltip rebuilt by a callback" "$(driver tip | head -n 1)" "IP: 198.51.100.7"
-    ip addr del 198.51.100.7/32 dev lo
+    ip addr del $added dev lo && added=
 fi
 
 # The Open sub-menu's commands hand texts 10 and 11 to the shell.
