@@ -14,6 +14,7 @@ const char passhash_key[] = "passhash";
 enum BalanceEnd {
     BALANCE_CANCELLED = -1,    // the dialog was cancelled; no query was made
     BALANCE_NO_TERMINAL = -2,  // Linux: no terminal to ask for the credentials on
+    BALANCE_NO_CONVERTER = -3, // Linux: the password cannot be converted to Windows-1251 here
 };
 
 // Fills app_state.credentials from the settings file and validates them.

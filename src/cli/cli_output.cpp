@@ -37,6 +37,7 @@ const char* const msg_help =
     "  2   ошибка соединения с сервером; probe: внешний адрес не получен\n"
     "  3   не удалось установить защищённое соединение\n"
     "  4   ввод отменён или нет терминала для ввода\n"
+    "  5   the password cannot be converted to Windows-1251 on this system\n"
     "  64  неверный вызов\n";
 
 const char* const msg_usage_hint = "справка: tarvelon --help";
@@ -55,6 +56,9 @@ const char* const msg_probe_failed =
     "(sudo setcap cap_net_raw+ep \"$(command -v tarvelon)\")";
 const char* const msg_out_of_memory = "не хватает памяти";
 const char* const msg_cancelled = "ввод отменён; баланс не запрошен";
+const char* const msg_no_converter =
+    "the password cannot be converted to Windows-1251, which its hash is made of: this system has no "
+    "converter for that charset (glibc's gconv modules are missing); nothing was asked of the server";
 const char* const msg_no_terminal =
     "нет терминала для ввода номера договора и пароля: один раз выполните "
     "«tarvelon balance --remember» в терминале, дальше данные возьмутся из файла настроек";

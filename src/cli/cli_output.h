@@ -17,6 +17,7 @@ extern const char* const msg_probe_failed;
 extern const char* const msg_out_of_memory;
 extern const char* const msg_no_terminal;
 extern const char* const msg_cancelled;
+extern const char* const msg_no_converter;
 
 // A UTF-8 message to stdout, as it stands (the help).
 void print_text(const char* utf8);

@@ -73,6 +73,9 @@ int balance_exit_status(int outcome)
     case BALANCE_NO_TERMINAL:
         print_error(msg_no_terminal);
         return EXIT_CANCELLED;
+    case BALANCE_NO_CONVERTER:
+        print_error(msg_no_converter);
+        return EXIT_NO_CONVERTER;
     default:
         print_error(msg_out_of_memory);
         return EXIT_CONNECTION;
