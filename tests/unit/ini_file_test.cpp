@@ -32,7 +32,7 @@ std::string set(const std::string& text, const char* section, const char* key, c
 TEST(IniGet, ProfileStringRules)
 {
     const std::string text = "\xEF\xBB\xBF[other]\r\nusername=999\r\n[GENERAL]\r\n  UserName =  1234567 \t\r\n"
-                             "username=2\r\npasshash=\"abc\"\r\nq='x'\r\nodd=\"abc'\r\nnone\r\nbare=a=b 1\r\n"
+                             "username=2\r\npasshash=\"abc\"\r\nq='x'\r\nodd=\"abc'\r\nnone\r\nbare=a=b 1\r\nlong=\"1234\"\r\n"
                              "[General]\r\nlater=1\r\n";
     const struct {
         const char* section;
@@ -43,7 +43,8 @@ TEST(IniGet, ProfileStringRules)
         {"General", "username", 85, "1234567"}, {"general", "USERNAME", 5, "1234"}, {"other", "username", 85, "999"},
         {"General", "passhash", 85, "abc"},     {"General", "q", 85, "x"},          {"General", "odd", 85, "\"abc'"},
         {"General", "bare", 85, "a=b 1"},       {"General", "none", 85, ""},        {"General", "later", 85, ""},
-        {"Missing", "username", 85, ""},
+        {"Missing", "username", 85, ""},        {"General", "long", 5, "123"},       {"General", "long", 6, "1234"},
+        {"General", "long", 4, "123"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.value, get(text, c.section, c.key, c.size)) << c.section << " " << c.key;
