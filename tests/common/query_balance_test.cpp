@@ -74,6 +74,14 @@ TEST_F(QueryBalance, TheTokenGoesOutAsTheWindowsEditionSendsIt)
     }
 }
 
+// Wine's WinINet reports a reset during the TLS handshake as a secure channel
+// error (12157): fetch status 0, not 1.
+#if defined(_WIN32)
+const int handshake_reset_code = 2;
+#else
+const int handshake_reset_code = 3;
+#endif
+
 struct Case {
     const char* options;  // null: nothing listens
     const char* number;
@@ -88,7 +96,7 @@ const Case cases[] = {
     {"", "12 34", pass_hash, 1, 0},
     {"--fault no-token", contract, pass_hash, 1, 1},
     {"--cert untrusted", contract, pass_hash, 2, 0},
-    {"--fault tls-reset", contract, pass_hash, 3, 0},
+    {"--fault tls-reset", contract, pass_hash, handshake_reset_code, 0},
     {"--fault huge-length --fault-path getDynamicInfo", contract, pass_hash, 2, 2},
 };
 
