@@ -49,8 +49,15 @@ const char* const msg_option_not_for_command = "параметр не подхо
 const char* const msg_settings_needs_file = "после --settings укажите путь к файлу настроек";
 const char* const msg_no_settings_home =
     "не задан каталог настроек: задайте HOME или XDG_CONFIG_HOME либо укажите --settings ФАЙЛ";
-const char* const msg_settings_dir_failed =
-    "не удалось создать каталог для файла настроек; укажите другой путь через --settings ФАЙЛ";
+const char* const msg_not_stored_unreadable =
+    "the contract number and password were not remembered: the settings file cannot be read, "
+    "and replacing it would lose what it holds";
+const char* const msg_not_stored_unrepresentable =
+    "the contract number and password were not remembered: the settings file holds NUL bytes "
+    "(UTF-16 text, perhaps), which this program cannot keep; it is left as it is";
+const char* const msg_not_stored_write_failed =
+    "the contract number and password were not remembered: the settings file cannot be written; "
+    "choose another with --settings FILE";
 const char* const msg_probe_failed =
     "внешний адрес не получен: нет ответа с записью маршрута или нет права на сырые сокеты "
     "(sudo setcap cap_net_raw+ep \"$(command -v tarvelon)\")";
