@@ -170,8 +170,9 @@ char* exchange(CURL* curl, const char* url, const char* target, bool secure, uin
     return body_finish(&transfer.reader, length_or_status);
 }
 
-// `url` is the first request's, its path going on the request line as `target`.  Redirects go wherever their Location says, port
-// included, as WinINet goes.
+// `url` is the first request's, its path going on the request line as
+// `target`.  Redirects go wherever their Location says, port included, as
+// WinINet goes.
 char* fetch(const char* url, const char* target, bool secure, uint32_t* length_or_status)
 {
     CURL* curl = curl_easy_init();
