@@ -32,8 +32,8 @@ const char contract_prompt[] = "Номер договора: ";
 const char password_prompt[] = "Пароль: ";
 // What the prompt says before asking again (the dialog has no such cases).
 const char not_1251_text[] =
-    "The password holds a character that Windows-1251 cannot represent; the provider would not know it. "
-    "Type it again.";
+    "The password holds a character that Windows-1251 cannot represent, so its hash would not be the one "
+    "the provider knows. Type it again.";
 const char too_long_text[] = "The password is longer than 1023 bytes. Type it again.";
 
 bool remember_requested = false;
