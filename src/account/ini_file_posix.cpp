@@ -195,8 +195,10 @@ char* ini_load(const char* path)
     }
     struct stat status;
     char* text = nullptr;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= largest_file) {
-        text = alloc_text(static_cast<size_t>(status.st_size) + 1);
+    if (fstat(fd, &status) == 0) {
+        bool usable = S_ISREG(status.st_mode) && status.st_size <= largest_file;
+        text = usable ? alloc_text(static_cast<size_t>(status.st_size) + 1) : nullptr;
+        errno = usable ? errno : S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
     }
     if (text != nullptr) {
         size_t size = static_cast<size_t>(status.st_size);
@@ -206,7 +208,7 @@ char* ini_load(const char* path)
             secure_wipe(text, size);
             free_text(text);
             text = nullptr;
-            errno = read ? EILSEQ : EIO;
+            errno = read ? EILSEQ : errno;
         }
     }
     int saved = errno;
