@@ -195,12 +195,16 @@ void ini_get(const char* text, const char* section, const char* key, char* out, 
     const char* value;
     const char* value_end;
     split_entry(line_at(place.key_line), &name, &name_end, &value, &value_end);
-    if (value_end - value >= 2 && (*value == '"' || *value == '\'') && *(value_end - 1) == *value) {
-        ++value;
-        --value_end;
-    }
+    // As the profile API does it: the value after an opening quote is cut to
+    // the buffer first; then its last character goes, which is the closing
+    // quote only if that survived the cut.
+    bool quoted = value_end - value >= 2 && (*value == '"' || *value == '\'') && *(value_end - 1) == *value;
+    value += quoted ? 1 : 0;
     size_t length = static_cast<size_t>(value_end - value);
     copy_text(out, value, length + 1 < size ? length + 1 : size);
+    if (quoted && size >= length && out[0] != '\0') {
+        out[strlen(out) - 1] = '\0';
+    }
 }
 
 char* ini_set(const char* text, const char* section, const char* key, const char* value)

@@ -9,6 +9,7 @@ enum LoginChoice {
     LOGIN_REMEMBER = 2,
     LOGIN_FROM_SETTINGS = 3,  // no dialog: the settings file had a valid pair
     LOGIN_NO_TERMINAL = 4,    // Linux: no terminal to ask on; ends like a cancel
+    LOGIN_NO_CONVERTER = 5,   // Linux: no Windows-1251 converter; ends like a cancel
 };
 
 // Shows the login dialog owned by `owner`; fills app_state.credentials on 1 or 2.

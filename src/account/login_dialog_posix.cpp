@@ -12,20 +12,29 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <strings.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 const int max_attempts = 3;
 const size_t line_size = 256;       // longer contract-number lines are cut
-const size_t password_size = 1024;  // longer passwords are cut
+const size_t password_size = 1024;  // longer passwords are refused
 const int code_empty_field = 100;   // as in the dialog: a field was left empty
 const int code_cancelled = -1;
 const int code_no_terminal = -2;
+const int code_not_1251 = -3;       // refused: no exact Windows-1251 form
+const int code_too_long = -4;       // refused: longer than the buffer
+const int code_no_converter = -5;   // no Windows-1251 converter at all
 
 // The dialog's labels, in UTF-8; shown in the terminal's charset.
 const char contract_prompt[] = "Номер договора: ";
 const char password_prompt[] = "Пароль: ";
+// What the prompt says before asking again (the dialog has no such cases).
+const char not_1251_text[] =
+    "The password holds a character that Windows-1251 cannot represent, so its hash would not be the one "
+    "the provider knows. Type it again.";
+const char too_long_text[] = "The password is longer than 1023 bytes. Type it again.";
 
 bool remember_requested = false;
 
@@ -103,11 +112,13 @@ void write_utf8(int fd, const char* text)
 }
 
 // Reads one line without its line break into `out` (the excess is dropped).
-// 1 a line; 0 end of input before anything was typed; -1 read error.
+// 1 a line; 2 a line cut to fit; 0 end of input before anything was typed;
+// -1 read error.
 int read_line(int fd, char* out, size_t size)
 {
     size_t length = 0;
     bool got_any = false;
+    bool cut = false;
     for (;;) {
         char c;
         ssize_t got = read(fd, &c, 1);
@@ -120,22 +131,40 @@ int read_line(int fd, char* out, size_t size)
         }
         if (got == 0 || c == '\n') {
             out[length] = '\0';
-            return got_any || got == 1 ? 1 : 0;
+            return got_any || got == 1 ? (cut ? 2 : 1) : 0;
         }
         got_any = true;
         if (length + 1 < size) {
             out[length++] = c;
+        } else {
+            cut = true;
         }
     }
 }
 
+// Without a locale (cron, containers, ssh) the charset is plain ASCII, yet the
+// terminal most likely sends UTF-8; ASCII itself is UTF-8 too.
+const char* typed_charset()
+{
+    const char* charset = locale_charset();
+    return strcmp(charset, "ANSI_X3.4-1968") == 0 || strcasecmp(charset, "US-ASCII") == 0 ? "UTF-8" : charset;
+}
+
 // The Windows program hashes the password's Windows-1251 bytes; so does this one,
-// whatever the terminal's charset, so that both give the same pass-hash.
+// whatever the terminal's charset, so that both give the same pass-hash.  A
+// password that has no exact Windows-1251 form is never hashed.
 int hash_typed_password(const char* password, char* out)
 {
-    char* ansi = convert_text(password, strlen(password), locale_charset(), "WINDOWS-1251");
-    if (ansi == nullptr) {
-        return 1;
+    char* ansi = nullptr;
+    switch (convert_exact(password, strlen(password), typed_charset(), "WINDOWS-1251", &ansi)) {
+    case CONVERT_DONE:
+        break;
+    case CONVERT_UNAVAILABLE:
+        return code_no_converter;
+    case CONVERT_LOSSY:
+        return code_not_1251;
+    default:
+        return 1;  // as a failed hash
     }
     int code = make_pass_hash(ansi, out);
     secure_wipe(ansi, text_capacity(ansi));
@@ -153,8 +182,8 @@ int read_password_and_hash(int fd, bool have_number, char* out)
     int got = read_line(fd, password, sizeof password);
     echo_on(fd);
     write_text(fd, "\n");  // the line break typed was not echoed
-    int code = code_cancelled;
-    if (got > 0) {
+    int code = got == 2 ? code_too_long : code_cancelled;
+    if (got == 1) {
         code = have_number && password[0] != '\0' ? hash_typed_password(password, out) : code_empty_field;
     }
     secure_wipe(password, sizeof password);
@@ -187,6 +216,11 @@ int ask_once(int fd)
 
 void report_failure(int fd, int code)
 {
+    if (code == code_not_1251 || code == code_too_long) {
+        write_text(fd, code == code_too_long ? too_long_text : not_1251_text);
+        write_text(fd, "\n");
+        return;
+    }
     char* text = load_text(code == code_empty_field ? TEXT_BAD_CREDENTIALS : TEXT_HASH_ERROR);
     if (text == nullptr) {
         return;
@@ -221,8 +255,10 @@ int show_login_dialog(WindowHandle)
             choice = remember_requested ? LOGIN_REMEMBER : LOGIN_ACCEPTED;
             break;
         }
-        if (code == code_cancelled || code == code_no_terminal) {
-            choice = code == code_cancelled ? LOGIN_CANCELLED : LOGIN_NO_TERMINAL;
+        if (code == code_cancelled || code == code_no_terminal || code == code_no_converter) {
+            choice = code == code_cancelled ? LOGIN_CANCELLED
+                : code == code_no_terminal  ? LOGIN_NO_TERMINAL
+                                            : LOGIN_NO_CONVERTER;
             break;
         }
         report_failure(fd, code);

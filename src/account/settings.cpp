@@ -34,6 +34,20 @@ void report_query(WindowHandle owner, int code, int choice)
         break;  // failures beyond these have no words for the user
     }
 }
+// How the command ends when the dialog gave no credentials; 0 when it did.
+int unanswered_end(int choice)
+{
+    switch (choice) {
+    case LOGIN_CANCELLED:
+        return BALANCE_CANCELLED;
+    case LOGIN_NO_TERMINAL:
+        return BALANCE_NO_TERMINAL;
+    case LOGIN_NO_CONVERTER:
+        return BALANCE_NO_CONVERTER;
+    default:
+        return 0;
+    }
+}
 }  // namespace
 
 void read_settings()
@@ -58,8 +72,8 @@ int balance_command(WindowHandle owner)
 {
     read_settings();
     int choice = have_credentials() ? LOGIN_FROM_SETTINGS : show_login_dialog(owner);
-    int result = choice == LOGIN_NO_TERMINAL ? BALANCE_NO_TERMINAL : BALANCE_CANCELLED;
-    if (choice != LOGIN_CANCELLED && choice != LOGIN_NO_TERMINAL) {
+    int result = unanswered_end(choice);
+    if (result == 0) {
         result = query_balance(owner);
         report_query(owner, result, choice);
     }

@@ -14,6 +14,7 @@ const char passhash_key[] = "passhash";
 enum BalanceEnd {
     BALANCE_CANCELLED = -1,    // the dialog was cancelled; no query was made
     BALANCE_NO_TERMINAL = -2,  // Linux: no terminal to ask for the credentials on
+    BALANCE_NO_CONVERTER = -3, // Linux: the password cannot be converted to Windows-1251 here
 };
 
 // Fills app_state.credentials from the settings file and validates them.
@@ -41,6 +42,15 @@ void write_setting_pair(const char* username, const char* passhash);
 unsigned tls_failure_text();
 
 #if !defined(_WIN32)
+// Linux: how the last write_settings ended, with the errno of a failure.
+enum SettingsStore {
+    SETTINGS_STORED,
+    SETTINGS_UNREADABLE,        // replacing the file would lose what it holds
+    SETTINGS_UNREPRESENTABLE,   // NUL bytes (UTF-16?): left as it is
+    SETTINGS_WRITE_FAILED,
+};
+int settings_store_result(int* error);
+
 // Linux: the settings file to use from now on (default "Tarvelon.ini" in the
 // current directory).  The text must outlive every later call.
 void set_settings_path(const char* path);

@@ -5,10 +5,19 @@
 #include "common/heap_text_posix.h"
 #include "common/texts.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
 const char* settings_path = "Tarvelon.ini";
+int store_result = SETTINGS_STORED;
+int store_error = 0;
+
+void note_store(int result, int error)
+{
+    store_result = result;
+    store_error = error;
+}
 
 // The file holds the pass-hash, which is as good as the password.
 void wipe_and_free(char* text)
@@ -36,7 +45,9 @@ void write_setting_pair(const char* username, const char* passhash)
 {
     char* text = ini_load(settings_path);
     if (text == nullptr) {
-        return;  // unreadable: replacing it would lose what it holds
+        // Replacing it would lose what it holds.
+        note_store(errno == EILSEQ ? SETTINGS_UNREPRESENTABLE : SETTINGS_UNREADABLE, errno);
+        return;
     }
     char* with_username = ini_set(text, settings_section, username_key, username);
     wipe_and_free(text);
@@ -44,10 +55,20 @@ void write_setting_pair(const char* username, const char* passhash)
         ? ini_set(with_username, settings_section, passhash_key, passhash)
         : nullptr;
     wipe_and_free(with_username);
-    if (with_both != nullptr) {
-        ini_replace(settings_path, with_both, strlen(with_both));
+    if (with_both == nullptr) {
+        note_store(SETTINGS_WRITE_FAILED, ENOMEM);
+    } else if (ini_replace(settings_path, with_both, strlen(with_both)) != 0) {
+        note_store(SETTINGS_WRITE_FAILED, errno);
+    } else {
+        note_store(SETTINGS_STORED, 0);
     }
     wipe_and_free(with_both);
+}
+
+int settings_store_result(int* error)
+{
+    *error = store_error;
+    return store_result;
 }
 
 unsigned tls_failure_text()

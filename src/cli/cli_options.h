@@ -12,6 +12,7 @@ enum CliExit {
     EXIT_CONNECTION = 2,
     EXIT_TLS = 3,
     EXIT_CANCELLED = 4,  // cancelled, or no terminal to ask on
+    EXIT_NO_CONVERTER = 5,  // no Windows-1251 converter for the password
     EXIT_USAGE = 64,
 };
 

@@ -37,6 +37,7 @@ const char* const msg_help =
     "  2   ошибка соединения с сервером; probe: внешний адрес не получен\n"
     "  3   не удалось установить защищённое соединение\n"
     "  4   ввод отменён или нет терминала для ввода\n"
+    "  5   the password cannot be converted to Windows-1251 on this system\n"
     "  64  неверный вызов\n";
 
 const char* const msg_usage_hint = "справка: tarvelon --help";
@@ -48,13 +49,23 @@ const char* const msg_option_not_for_command = "параметр не подхо
 const char* const msg_settings_needs_file = "после --settings укажите путь к файлу настроек";
 const char* const msg_no_settings_home =
     "не задан каталог настроек: задайте HOME или XDG_CONFIG_HOME либо укажите --settings ФАЙЛ";
-const char* const msg_settings_dir_failed =
-    "не удалось создать каталог для файла настроек; укажите другой путь через --settings ФАЙЛ";
+const char* const msg_not_stored_unreadable =
+    "the contract number and password were not remembered: the settings file cannot be read, "
+    "and replacing it would lose what it holds";
+const char* const msg_not_stored_unrepresentable =
+    "the contract number and password were not remembered: the settings file holds NUL bytes "
+    "(UTF-16 text, perhaps), which this program cannot keep; it is left as it is";
+const char* const msg_not_stored_write_failed =
+    "the contract number and password were not remembered: the settings file cannot be written; "
+    "choose another with --settings FILE";
 const char* const msg_probe_failed =
     "внешний адрес не получен: нет ответа с записью маршрута или нет права на сырые сокеты "
     "(sudo setcap cap_net_raw+ep \"$(command -v tarvelon)\")";
 const char* const msg_out_of_memory = "не хватает памяти";
 const char* const msg_cancelled = "ввод отменён; баланс не запрошен";
+const char* const msg_no_converter =
+    "the password cannot be converted to Windows-1251, which its hash is made of: this system has no "
+    "converter for that charset (glibc's gconv modules are missing); nothing was asked of the server";
 const char* const msg_no_terminal =
     "нет терминала для ввода номера договора и пароля: один раз выполните "
     "«tarvelon balance --remember» в терминале, дальше данные возьмутся из файла настроек";

@@ -12,11 +12,14 @@ extern const char* const msg_extra_argument;
 extern const char* const msg_option_not_for_command;
 extern const char* const msg_settings_needs_file;
 extern const char* const msg_no_settings_home;
-extern const char* const msg_settings_dir_failed;
+extern const char* const msg_not_stored_unreadable;
+extern const char* const msg_not_stored_unrepresentable;
+extern const char* const msg_not_stored_write_failed;
 extern const char* const msg_probe_failed;
 extern const char* const msg_out_of_memory;
 extern const char* const msg_no_terminal;
 extern const char* const msg_cancelled;
+extern const char* const msg_no_converter;
 
 // A UTF-8 message to stdout, as it stands (the help).
 void print_text(const char* utf8);

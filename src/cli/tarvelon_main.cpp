@@ -13,22 +13,22 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 
 namespace {
 // Creates the missing directories above `path`, private to the user (0700).
-bool make_private_parent_dirs(const char* path)
+void make_private_parent_dirs(const char* path)
 {
     char dir[PATH_MAX];
     copy_text(dir, path, sizeof dir);
     for (char* slash = strchr(dir + 1, '/'); slash != nullptr; slash = strchr(slash + 1, '/')) {
         *slash = '\0';
         if (mkdir(dir, 0700) != 0 && errno != EEXIST) {
-            return false;
+            return;
         }
         *slash = '/';
     }
-    return true;
 }
 
 int run_status(const CliOptions& options)
@@ -73,21 +73,45 @@ int balance_exit_status(int outcome)
     case BALANCE_NO_TERMINAL:
         print_error(msg_no_terminal);
         return EXIT_CANCELLED;
+    case BALANCE_NO_CONVERTER:
+        print_error(msg_no_converter);
+        return EXIT_NO_CONVERTER;
     default:
         print_error(msg_out_of_memory);
         return EXIT_CONNECTION;
     }
 }
 
+// The balance was shown; whether the pair asked to be remembered was.  The exit
+// status stays the balance's.
+void report_store(const char* path)
+{
+    int error = 0;
+    int result = settings_store_result(&error);
+    if (result == SETTINGS_STORED) {
+        return;
+    }
+    const char* message = result == SETTINGS_UNREADABLE      ? msg_not_stored_unreadable
+                          : result == SETTINGS_UNREPRESENTABLE ? msg_not_stored_unrepresentable
+                                                               : msg_not_stored_write_failed;
+    char detail[PATH_MAX + 128];
+    snprintf(detail, sizeof detail, "%s (%s)", path, strerror(error));
+    print_error_detail(message, detail);
+}
+
 int run_balance(const CliOptions& options)
 {
-    if (options.settings_path == options.settings_default && !make_private_parent_dirs(options.settings_path)) {
-        print_error_detail(msg_settings_dir_failed, options.settings_path);
-        return EXIT_CANCELLED;
+    // A directory that cannot be made stops only the storing, which says so.
+    if (options.settings_path == options.settings_default) {
+        make_private_parent_dirs(options.settings_path);
     }
     set_settings_path(options.settings_path);
     set_login_remember(options.remember);
-    return balance_exit_status(balance_command(nullptr));
+    int outcome = balance_command(nullptr);
+    if (outcome == 0 && options.remember) {
+        report_store(options.settings_path);
+    }
+    return balance_exit_status(outcome);
 }
 }  // namespace
 

@@ -52,6 +52,35 @@ char* convert_text(const char* text, size_t length, const char* from, const char
     return out;
 }
 
+int convert_exact(const char* text, size_t length, const char* from, const char* to, char** out)
+{
+    *out = nullptr;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return CONVERT_UNAVAILABLE;
+    }
+    size_t room = length * 4;
+    char* converted = alloc_text(room + 1);
+    int result = CONVERT_NO_MEMORY;
+    if (converted != nullptr) {
+        char* in = const_cast<char*>(text);
+        char* at = converted;
+        size_t in_left = length;
+        size_t out_left = room;
+        // Any irreversible conversion counts as a loss too.
+        bool exact = iconv(cd, &in, &in_left, &at, &out_left) == 0 && in_left == 0;
+        result = exact ? CONVERT_DONE : CONVERT_LOSSY;
+    }
+    if (result == CONVERT_DONE) {
+        *out = converted;
+    } else {
+        secure_wipe(converted, converted != nullptr ? room + 1 : 0);  // part of a password, maybe
+        free_text(converted);
+    }
+    iconv_close(cd);
+    return result;
+}
+
 char* utf8_to_locale(const char* text)
 {
     return convert_text(text, strlen(text), "UTF-8", locale_charset());

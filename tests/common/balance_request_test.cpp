@@ -150,6 +150,31 @@ TEST_F(BalanceRequest, AnotherWorkingDirectoryHasItsOwnSettingsFile)
     EXPECT_EQ(good_pair, settings_bytes());
 }
 
+// Replies are read whatever their status; one without the balance elements
+// still shows the template's two lines; a login reply that outgrows memory
+// (code 4) shows nothing.
+TEST_F(BalanceRequest, RepliesAreReadWhateverTheirStatus)
+{
+    const struct {
+        const char* options;
+        int code;
+        std::string box;
+    } cases[] = {
+        {"--fault status-500", 0, balance_box()},
+        {"--fault no-elements", 0, "Баланс (рублей): \nДней абонентской платы (примерно): "},
+        {"--fault endless --fault-path login --endless-limit 20000000", 4, ""},
+    };
+    put_settings(good_pair);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        sim_stop();
+        ASSERT_TRUE(start("1234567", c.options));
+        Played played = command(nullptr);
+        EXPECT_EQ(c.code, played.result);
+        EXPECT_EQ(c.box, played.box);
+    }
+}
+
 // A rejected stored pair stays stored.
 TEST_F(BalanceRequest, EachFailureShowsItsOwnText)
 {

@@ -56,6 +56,36 @@ TEST_F(QueryBalance, ShowsTheCyrillicBalanceAfterTwoRequests)
     EXPECT_EQ(1, count_of(log, "\"request_line\": \"GET /user/v1/getDynamicInfo?token=7f3a9c2e51b04d68 HTTP/1.0\"")) << log;
 }
 
+// The token goes into the second URL as the Windows edition sends it (WinINet
+// writes a space as "%20" and every other byte as it is); the method part is cut
+// at 1023 characters.
+TEST_F(QueryBalance, TheTokenGoesOutAsTheWindowsEditionSendsIt)
+{
+    const struct {
+        std::string token;
+        std::string sent;  // as the simulator logs it: bytes read as Latin-1, in UTF-8
+    } cases[] = {
+        {"a b", "a%20b"}, {"a#b", "a#b"}, {"a&b", "a&b"}, {"a%b", "a%b"},
+        {"\xC3\xA9", "\xC3\x83\xC2\xA9"}, {"", ""}, {std::string(1100, 'x'), std::string(1002, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token);
+        sim_stop();
+        ASSERT_TRUE(start("--token \"" + c.token + "\""));
+        set_credentials(contract, pass_hash);
+        EXPECT_EQ(0, play(query_balance, nullptr).result);
+        EXPECT_EQ(1, count_of(sim_log(), "\"GET /user/v1/getDynamicInfo?token=" + c.sent + " HTTP/1.0\"")) << sim_log();
+    }
+}
+
+// Wine's WinINet reports a reset during the TLS handshake as a secure channel
+// error (12157): fetch status 0, not 1.
+#if defined(_WIN32)
+const int handshake_reset_code = 2;
+#else
+const int handshake_reset_code = 3;
+#endif
+
 struct Case {
     const char* options;  // null: nothing listens
     const char* number;
@@ -70,6 +100,7 @@ const Case cases[] = {
     {"", "12 34", pass_hash, 1, 0},
     {"--fault no-token", contract, pass_hash, 1, 1},
     {"--cert untrusted", contract, pass_hash, 2, 0},
+    {"--fault tls-reset", contract, pass_hash, handshake_reset_code, 0},
     {"--fault huge-length --fault-path getDynamicInfo", contract, pass_hash, 2, 2},
 };
 

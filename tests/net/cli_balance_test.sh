@@ -85,6 +85,19 @@ expect "default path run" 0 "$(field status <<<"$run")"
 expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
 expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
 
+# Nowhere to store the pair (a --settings directory that does not exist; a
+# default directory that cannot be made): the balance still comes, with its
+# exit status, and the user is told the pair was not remembered.
+: >"$work/plain-file"
+for place in "--settings $work/missing/e.ini" ""; do
+    run=$(HOME=$work/plain-file XDG_CONFIG_HOME= python3 "$src/tools/pty_run.py" \
+        "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", \"$password\", true]]" \
+        -- "$tool" balance --remember $place)
+    expect "nothing storable [$place]: the balance's status" 0 "$(field status <<<"$run")"
+    contains "nothing storable [$place]: balance shown" "1234.56" "$(field output <<<"$run")"
+    contains "nothing storable [$place]: said so" "were not remembered" "$(field output <<<"$run")"
+done
+
 # Port 443 refused: the secure connection cannot open, exit 3 with text 3.
 "$sim" stop "$work/sim"
 expect "refused 443 exit status" 3 "$(unattended "$settings")"

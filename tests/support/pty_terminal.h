@@ -21,8 +21,12 @@ struct PtyTerminal {
     pid_t child = -1;
     std::string output;
     size_t seen = 0;
+    std::string locale = "C.UTF-8";
+    // The prompt's labels as the child's locale shows them.
+    std::string number_label = "Номер договора: ";
+    std::string password_label = "Пароль: ";
 
-    // Runs `body` in the child (UTF-8 locale); what it returns comes back through result().
+    // Runs `body` in the child (under `locale`); what it returns comes back through result().
     void start(const std::function<std::string()>& body)
     {
         int result_pipe[2];
@@ -36,7 +40,7 @@ struct PtyTerminal {
             setsid();
             ioctl(slave, TIOCSCTTY, 0);
             signal(SIGHUP, SIG_IGN);  // hanging up the terminal ends input, not the child
-            setlocale(LC_ALL, "C.UTF-8");
+            setlocale(LC_ALL, locale.c_str());
             std::string result = body();
             _exit(write(result_pipe[1], result.data(), result.size()) == static_cast<ssize_t>(result.size()) ? 0 : 1);
         }
@@ -86,9 +90,9 @@ struct PtyTerminal {
     // not come back on the screen.
     void answer(const std::string& number, const std::string& password)
     {
-        ASSERT_TRUE(wait_for("Номер договора: ")) << output;
+        ASSERT_TRUE(wait_for(number_label)) << output;
         type(number + "\n");
-        ASSERT_TRUE(wait_for("Пароль: ")) << output;
+        ASSERT_TRUE(wait_for(password_label)) << output;
         termios mode = {};
         for (int i = 0; i < 50 && tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO) != 0; ++i) {
             usleep(100 * 1000);

@@ -6,12 +6,17 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <algorithm>
+#include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 std::string get(const std::string& text, const char* section, const char* key, size_t size = 85)
@@ -32,7 +37,7 @@ std::string set(const std::string& text, const char* section, const char* key, c
 TEST(IniGet, ProfileStringRules)
 {
     const std::string text = "\xEF\xBB\xBF[other]\r\nusername=999\r\n[GENERAL]\r\n  UserName =  1234567 \t\r\n"
-                             "username=2\r\npasshash=\"abc\"\r\nq='x'\r\nodd=\"abc'\r\nnone\r\nbare=a=b 1\r\n"
+                             "username=2\r\npasshash=\"abc\"\r\nq='x'\r\nodd=\"abc'\r\nnone\r\nbare=a=b 1\r\nlong=\"1234\"\r\n"
                              "[General]\r\nlater=1\r\n";
     const struct {
         const char* section;
@@ -43,7 +48,8 @@ TEST(IniGet, ProfileStringRules)
         {"General", "username", 85, "1234567"}, {"general", "USERNAME", 5, "1234"}, {"other", "username", 85, "999"},
         {"General", "passhash", 85, "abc"},     {"General", "q", 85, "x"},          {"General", "odd", 85, "\"abc'"},
         {"General", "bare", 85, "a=b 1"},       {"General", "none", 85, ""},        {"General", "later", 85, ""},
-        {"Missing", "username", 85, ""},
+        {"Missing", "username", 85, ""},        {"General", "long", 5, "123"},       {"General", "long", 6, "1234"},
+        {"General", "long", 4, "123"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.value, get(text, c.section, c.key, c.size)) << c.section << " " << c.key;
@@ -72,6 +78,19 @@ TEST(IniSet, ChangesOneLineAndKeepsEveryOther)
 
 class IniFileOnDisk : public TempDirTest {
 protected:
+    std::vector<std::string> entries()
+    {
+        std::vector<std::string> names;
+        DIR* dir = opendir(directory.c_str());
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.push_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     std::string loaded()
     {
         char* text = ini_load(path.c_str());
@@ -93,13 +112,7 @@ TEST_F(IniFileOnDisk, ReplaceLeavesAPrivateFileAndNoTemporaryOne)
     ASSERT_EQ(0, stat(path.c_str(), &status));
     EXPECT_EQ(0600u, status.st_mode & 07777);
     EXPECT_EQ("x", loaded());
-    DIR* dir = opendir(directory.c_str());
-    int entries = 0;
-    while (dirent* entry = readdir(dir)) {
-        entries += entry->d_name[0] != '.';
-    }
-    closedir(dir);
-    EXPECT_EQ(1, entries);
+    EXPECT_EQ(std::vector<std::string>{"Tarvelon.ini"}, entries());
     EXPECT_EQ(1, ini_replace((directory + "/missing/Tarvelon.ini").c_str(), "x", 1));
     path = directory;
     EXPECT_EQ("(null)", loaded());  // not a regular file
@@ -123,7 +136,39 @@ TEST_F(IniFileOnDisk, ACrashDuringTheWriteLeavesTheOldFile)
     ASSERT_EQ(child, waitpid(child, &status, 0));
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "the writer was meant to die mid-write";
     EXPECT_EQ(old_bytes, loaded());
+    EXPECT_EQ(std::vector<std::string>{"Tarvelon.ini"}, entries()) << "no copy of the new text is left";
     ASSERT_EQ(0, ini_replace(path.c_str(), new_bytes.data(), new_bytes.size()));
     EXPECT_EQ(new_bytes, loaded());
+}
+
+// Temporary files that a killed writer left (with a pass-hash in them) go with
+// the next write, once no live writer can own them; nobody else's files go.
+TEST_F(IniFileOnDisk, StaleTemporaryFilesOfOursAreRemoved)
+{
+    const struct {
+        const char* name;
+        mode_t mode;
+        int age;
+        bool stays;
+    } files[] = {
+        {"Tarvelon.ini.new-Ab12Cd", 0600, 120, false},
+        {"Tarvelon.ini.new-Ef34Gh", 0600, 0, true},
+        {"Tarvelon.ini.new-Ij56Kl", 0644, 120, true},
+        {"Tarvelon.ini.backup", 0600, 120, true},
+    };
+    std::vector<std::string> left = {"Tarvelon.ini"};
+    for (const auto& f : files) {
+        const std::string file = directory + "/" + f.name;
+        std::ofstream(file) << "passhash=abc%3D";
+        chmod(file.c_str(), f.mode);
+        timespec times[2] = {{time(nullptr) - f.age, 0}, {time(nullptr) - f.age, 0}};
+        utimensat(AT_FDCWD, file.c_str(), times, 0);
+        if (f.stays) {
+            left.push_back(f.name);
+        }
+    }
+    ASSERT_EQ(0, ini_replace(path.c_str(), "x", 1));
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, entries());
 }
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,57 @@ TEST_F(SettingsFile, WriteKeepsTheRestOfTheFileAndWritesOnlyValidPairs)
     write_pair("7654321", "abc=");
     write_pair("76a4321", "abc%3D");
     EXPECT_EQ(written, bytes());
+}
+
+// What the text cannot hold (a NUL byte; UTF-16, which the profile API reads)
+// or cannot read is left as it is; nor is anything stored where no file can be.
+TEST_F(SettingsFile, WhatCannotBeKeptWholeIsLeftAndTheFailureKnown)
+{
+    const struct {
+        std::string bytes;  // empty: `path` is a directory
+        const char* at;     // the settings path under `directory`
+        int result;
+    } cases[] = {
+        {std::string("[General]\r\nusername=1\r\n\0[Other]\r\nk=v\r\n", 38), "/Tarvelon.ini", SETTINGS_UNREPRESENTABLE},
+        {std::string("\xFF\xFE[\0G\0]\0\r\0\n\0", 12), "/Tarvelon.ini", SETTINGS_UNREPRESENTABLE},
+        {"", "/Tarvelon.ini", SETTINGS_UNREADABLE},
+        {"x", "/missing/Tarvelon.ini", SETTINGS_WRITE_FAILED},
+    };
+    for (const auto& c : cases) {
+        remove(path.c_str());
+        if (c.bytes.empty()) {
+            mkdir(path.c_str(), 0700);
+        } else {
+            std::ofstream(path, std::ios::binary) << c.bytes;
+        }
+        const std::string at = directory + c.at;
+        set_settings_path(at.c_str());
+        write_pair("7654321", "abc%3D");
+        int error = 0;
+        EXPECT_EQ(c.result, settings_store_result(&error)) << c.at;
+        EXPECT_EQ(c.bytes, bytes());
+        rmdir(path.c_str());
+    }
+    set_settings_path(path.c_str());
+    write_pair("7654321", "abc%3D");
+    int error = 0;
+    EXPECT_EQ(SETTINGS_STORED, settings_store_result(&error));
+}
+
+// The link stays; the file it leads to (through a chain, to a file yet to be
+// made) is written.
+TEST_F(SettingsFile, WritesThroughSymbolicLinksToTheirFile)
+{
+    mkdir((directory + "/sub").c_str(), 0700);
+    ASSERT_EQ(0, symlink("sub/link", path.c_str()));
+    ASSERT_EQ(0, symlink("../real.ini", (directory + "/sub/link").c_str()));
+    for (const char* number : {"7654321", "1234567"}) {
+        write_pair(number, "abc%3D");
+        struct stat status;
+        ASSERT_EQ(0, lstat(path.c_str(), &status));
+        EXPECT_TRUE(S_ISLNK(status.st_mode));
+        EXPECT_EQ(std::string("[General]\r\nusername=") + number + "\r\npasshash=abc%3D\r\n", bytes());
+    }
 }
 
 TEST_F(SettingsFile, BalanceCommandWithoutATerminalAsksNothingAndWipes)

@@ -30,6 +30,7 @@ const char* const files[] = {
     "[General]\r\npasshash=hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh\r\n"
     "username=12345678901234\r\n",
     "[General]\r\nusername=\"1234567\"\r\npasshash='abc'\r\n",
+    "[General]\r\nusername=\"12345678901234\"\r\npasshash=\"1234567890123456789012345678901234567890123456789012345678901234567890123456789012345\"\r\n",
     "[General]\r\nusername=1 2 3\r\nusername=2\r\n[General]\r\npasshash=later\r\n",
     "[General]\r\nusername\r\npasshash=\r\n",
     "[Gen]\r\nusername=1\r\n[General2]\r\nusername=2\r\n",

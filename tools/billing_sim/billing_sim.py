@@ -8,6 +8,9 @@ Answers the two requests of the balance query the way the provider's API does:
   GET /user/v1/getDynamicInfo?token=T
       UTF-8 <balance>..</balance><balanceInfo>..</balanceInfo> for a known token,
       an error page without those elements otherwise
+  GET .../redirect?code=N&to=L&hops=K
+      status N with a body; Location L when K is 1 (default), otherwise
+      the same path with K - 1 hops left; no Location header when L is empty
   any other path: a 404 page with a body
 Plain HTTP and HTTPS, each on its own port of one 127.0.0.x address.  Replies
 are HTTP/1.0 and the connection is closed after each one.
@@ -28,7 +31,7 @@ Command line:
         long-length      Content-Length announces --extra bytes more than are sent
         slow-body        body sent in pieces of 100 bytes, 50 ms apart (with Content-Length)
         status-404       404 page with a body
-        status-500       500 page with a body
+        status-500       the API's own reply, sent with status 500
         no-token         login reply without a token element, even for known accounts
         no-balance-info  dynamic-info reply without balanceInfo
         no-elements      dynamic-info reply without balance and balanceInfo
@@ -189,7 +192,19 @@ def api_reply(args, target, faulty):
         body = ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<dynamicInfo>%s<tariff>Базовый</tariff>"
                 "</dynamicInfo>\n" % elements)
         return 200, "OK", body.encode("utf-8")
+    if url.path.endswith("/redirect"):
+        return redirect_reply(url.path, query)
     return 404, "Not Found", error_page(404, "Not Found")
+
+
+def redirect_reply(path, query):
+    code = int(query.get("code", "302"))
+    hops = int(query.get("hops", "1"))
+    location = query.get("to", "")
+    if hops > 1:
+        location = path + "?" + urllib.parse.urlencode({"code": code, "to": location, "hops": hops - 1})
+    headers = "Location: %s\r\n" % location if location else ""
+    return code, "Moved", error_page(code, "Moved"), headers
 
 
 def filler(size):
@@ -198,15 +213,16 @@ def filler(size):
 
 
 def send_reply(conn, args, target, faulty):
-    status, reason, body = api_reply(args, target, faulty)
+    status, reason, body, *extra = api_reply(args, target, faulty)
     fault = args.fault if faulty else "none"
     if args.body_size >= 0:
         body = filler(args.body_size)
     if fault == "status-404":
         status, reason, body = 404, "Not Found", error_page(404, "Not Found")
     elif fault == "status-500":
-        status, reason, body = 500, "Internal Server Error", error_page(500, "Internal Server Error")
+        status, reason = 500, "Internal Server Error"
     head = "HTTP/1.0 %d %s\r\nContent-Type: text/xml; charset=utf-8\r\n" % (status, reason)
+    head += "".join(extra)
     if fault == "long-length":
         head += "Content-Length: %d\r\n" % (len(body) + args.extra)
     elif fault == "huge-length":
