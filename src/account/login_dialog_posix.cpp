@@ -6,6 +6,7 @@
 #include "common/heap_text.h"
 #include "common/heap_text_posix.h"
 #include "common/texts.h"
+#include "common/texts_posix.h"
 
 #include <cerrno>
 #include <csignal>
@@ -23,9 +24,9 @@ const int code_empty_field = 100;   // as in the dialog: a field was left empty
 const int code_cancelled = -1;
 const int code_no_terminal = -2;
 
-// The dialog's labels, in UTF-8; shown in the terminal's charset.
-const char contract_prompt[] = "Номер договора: ";
-const char password_prompt[] = "Пароль: ";
+// The dialog's labels.
+const char contract_prompt[] = N_("Contract number: ");
+const char password_prompt[] = N_("Password: ");
 
 bool remember_requested = false;
 
@@ -95,13 +96,6 @@ void write_text(int fd, const char* text)
     }
 }
 
-void write_utf8(int fd, const char* text)
-{
-    char* converted = utf8_to_locale(text);
-    write_text(fd, converted != nullptr ? converted : text);
-    free_text(converted);
-}
-
 // Reads one line without its line break into `out` (the excess is dropped).
 // 1 a line; 0 end of input before anything was typed; -1 read error.
 int read_line(int fd, char* out, size_t size)
@@ -146,7 +140,7 @@ int hash_typed_password(const char* password, char* out)
 int read_password_and_hash(int fd, bool have_number, char* out)
 {
     char password[password_size];
-    write_utf8(fd, password_prompt);
+    write_text(fd, translate(password_prompt));
     if (!echo_off(fd)) {
         return code_no_terminal;  // a password is never read with echo on
     }
@@ -169,7 +163,7 @@ int ask_once(int fd)
     credentials.contract_number[0] = '\0';
     credentials.pass_hash[0] = '\0';
     char line[line_size];
-    write_utf8(fd, contract_prompt);
+    write_text(fd, translate(contract_prompt));
     if (read_line(fd, line, sizeof line) <= 0) {
         write_text(fd, "\n");
         return code_cancelled;

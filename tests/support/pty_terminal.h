@@ -22,7 +22,8 @@ struct PtyTerminal {
     std::string output;
     size_t seen = 0;
 
-    // Runs `body` in the child (UTF-8 locale); what it returns comes back through result().
+    // Runs `body` in the child (Russian UTF-8 locale, the Windows texts); what it returns
+    // comes back through result().
     void start(const std::function<std::string()>& body)
     {
         int result_pipe[2];
@@ -36,7 +37,7 @@ struct PtyTerminal {
             setsid();
             ioctl(slave, TIOCSCTTY, 0);
             signal(SIGHUP, SIG_IGN);  // hanging up the terminal ends input, not the child
-            setlocale(LC_ALL, "C.UTF-8");
+            setlocale(LC_ALL, "ru_RU.UTF-8");
             std::string result = body();
             _exit(write(result_pipe[1], result.data(), result.size()) == static_cast<ssize_t>(result.size()) ? 0 : 1);
         }
