@@ -50,4 +50,15 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libcap2-bin)  # setcap, for the postinst
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
+# Every time inside the package is the last commit's (or SOURCE_DATE_EPOCH's, when
+# the build sets it), so that the same source gives the same package.
+set(source_date "$ENV{SOURCE_DATE_EPOCH}")
+if(source_date STREQUAL "")
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                  OUTPUT_VARIABLE source_date OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT source_date STREQUAL "")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/packaging/source-date.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "set(ENV{SOURCE_DATE_EPOCH} ${source_date})\n")
+endif()
 include(CPack)
