@@ -17,7 +17,7 @@ extern const char* const msg_out_of_memory;
 extern const char* const msg_no_terminal;
 extern const char* const msg_cancelled;
 
-// A message to stdout, as it stands (the help).
+// A message to stdout, translated, with no line break added (the help).
 void print_text(const char* message);
 
 // "tarvelon: message[: detail]" to stderr; the detail is printed as given.
