@@ -11,6 +11,7 @@ import sys
 
 PER_BYTE_BOUND = 2.0   # time per byte may not grow with the reply: a flat line
 FETCH_BOUND = 20.0     # 16 MiB may cost at most 20 times 1 MiB
+BALANCE_BOUND = 1.0    # the Balance command may not be slower than two curl calls
 
 
 def load(directory):
@@ -63,6 +64,10 @@ def main(directory):
     for count in (1, 16, 64):
         r = ratio("status_text/addresses:%d" % count, "raw_table_dump/addresses:%d" % count)
         rows.append(("status_text / raw dump of both tables, %d addresses" % count, r, None, None))
+
+    for scheme, bound in (("http", BALANCE_BOUND), ("https", None)):
+        rows.append(("Balance command (release) / two curl calls, %s" % scheme,
+                     ratio("balance/" + scheme, "curl_pair/" + scheme), None, bound))
 
     width = max(len(r[0]) for r in rows)
     print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "curl", "bound", ""))

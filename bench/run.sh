@@ -14,6 +14,11 @@ else
     cmake --preset bench -B "$build" >/dev/null
 fi
 cmake --build "$build" -j2 >/dev/null
+# The Balance command of the release build, with the test hosts over HTTPS and over HTTP.
+cmake --preset linux-check >/dev/null
+cmake --build --preset linux-check >/dev/null
+cmake --preset linux-check -B "$build/balance-http" -DTARVELON_API_URL=http://127.0.0.1/user/v1/ >/dev/null
+cmake --build "$build/balance-http" -j2 >/dev/null
 
 results=$build/results
 mkdir -p "$results"
@@ -30,6 +35,7 @@ run() {  # name command...
 run reply "$build/reply_bench"
 run status bench/status_bench.sh "$build"
 run fetch bench/fetch_bench.sh "$build"
+run balance bench/balance_bench.py "$root/build/linux-check/tarvelon" "$build/balance-http/tarvelon"
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(uname -sr)"
 exec python3 bench/ratios.py "$results"

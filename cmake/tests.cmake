@@ -95,4 +95,14 @@ else()
     tarvelon_script_test(net_${name} ${src})
     set_tests_properties(net_${name} PROPERTIES RUN_SERIAL ON)
   endforeach()
+  # The shipped build type too: the release build with the test hosts (preset linux-check).
+  tarvelon_script_test(net_cli_balance_release_test ${CMAKE_SOURCE_DIR}/tests/net/cli_balance_test.sh
+                       ${CMAKE_SOURCE_DIR}/build/linux-check/tarvelon)
+  set_tests_properties(net_cli_balance_release_test PROPERTIES RUN_SERIAL ON)
+  # Every English message of the Linux edition has its Russian in po/ru.po.
+  file(GLOB_RECURSE message_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+  list(FILTER message_sources EXCLUDE REGEX "_win\\.cpp$")
+  add_test(NAME po_complete COMMAND bash -c
+           "xgettext -kN_ -ktranslate --from-code=UTF-8 -o - \"$@\" | msgcmp ${CMAKE_SOURCE_DIR}/po/ru.po -"
+           xgettext ${message_sources})
 endif()

@@ -12,16 +12,18 @@ password='Пароль-2026'
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || { echo "demo: run as root (apt, network namespace)" >&2; exit 1; }
     packages="build-essential cmake pkg-config googletest libcurl4-openssl-dev libssl-dev
-              libmnl-dev python3 openssl iproute2 util-linux"
+              libmnl-dev python3 openssl iproute2 util-linux gettext locales"
     missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
     if [ -n "$missing" ]; then
         echo "demo: installing" $missing
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -q && apt-get install -y -q --no-install-recommends $missing
     fi
+    # The Russian messages, as a Russian subscriber sees them.
+    locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
     echo "demo: building $build/tarvelon"
     cmake --preset native >/dev/null
-    cmake --build --preset native --target tarvelon >/dev/null
+    cmake --build --preset native --target tarvelon tarvelon_data >/dev/null
     "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null
     exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
 fi
@@ -36,7 +38,7 @@ pass_hash=$(printf %s "$password" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha
     sed 's/+/%2B/g; s#/#%2F#g; s/=/%3D/g')
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$contract:$pass_hash" \
     --balance 1234.56 --balance-info 31
-export LC_ALL=C.UTF-8 HOME=$work/home XDG_CONFIG_HOME=
+export LC_ALL=ru_RU.UTF-8 HOME=$work/home XDG_CONFIG_HOME=
 tarvelon=$build/tarvelon
 
 echo "\$ tarvelon balance --remember      (typing $contract and the password)"

@@ -6,6 +6,7 @@
 #include "common/heap_text.h"
 #include "common/heap_text_posix.h"
 #include "common/texts.h"
+#include "common/texts_posix.h"
 
 #include <cerrno>
 #include <csignal>
@@ -27,14 +28,14 @@ const int code_not_1251 = -3;       // refused: no exact Windows-1251 form
 const int code_too_long = -4;       // refused: longer than the buffer
 const int code_no_converter = -5;   // no Windows-1251 converter at all
 
-// The dialog's labels, in UTF-8; shown in the terminal's charset.
-const char contract_prompt[] = "Номер договора: ";
-const char password_prompt[] = "Пароль: ";
+// The dialog's labels.
+const char contract_prompt[] = N_("Contract number: ");
+const char password_prompt[] = N_("Password: ");
 // What the prompt says before asking again (the dialog has no such cases).
 const char not_1251_text[] =
-    "The password holds a character that Windows-1251 cannot represent, so its hash would not be the one "
-    "the provider knows. Type it again.";
-const char too_long_text[] = "The password is longer than 1023 bytes. Type it again.";
+    N_("The password holds a character that Windows-1251 cannot represent, so its hash would not be the one "
+       "the provider knows. Type it again.");
+const char too_long_text[] = N_("The password is longer than 1023 bytes. Type it again.");
 
 bool remember_requested = false;
 
@@ -104,13 +105,6 @@ void write_text(int fd, const char* text)
     }
 }
 
-void write_utf8(int fd, const char* text)
-{
-    char* converted = utf8_to_locale(text);
-    write_text(fd, converted != nullptr ? converted : text);
-    free_text(converted);
-}
-
 // Reads one line without its line break into `out` (the excess is dropped).
 // 1 a line; 2 a line cut to fit; 0 end of input before anything was typed;
 // -1 read error.
@@ -175,7 +169,7 @@ int hash_typed_password(const char* password, char* out)
 int read_password_and_hash(int fd, bool have_number, char* out)
 {
     char password[password_size];
-    write_utf8(fd, password_prompt);
+    write_text(fd, translate(password_prompt));
     if (!echo_off(fd)) {
         return code_no_terminal;  // a password is never read with echo on
     }
@@ -198,7 +192,7 @@ int ask_once(int fd)
     credentials.contract_number[0] = '\0';
     credentials.pass_hash[0] = '\0';
     char line[line_size];
-    write_utf8(fd, contract_prompt);
+    write_text(fd, translate(contract_prompt));
     if (read_line(fd, line, sizeof line) <= 0) {
         write_text(fd, "\n");
         return code_cancelled;
@@ -217,7 +211,7 @@ int ask_once(int fd)
 void report_failure(int fd, int code)
 {
     if (code == code_not_1251 || code == code_too_long) {
-        write_text(fd, code == code_too_long ? too_long_text : not_1251_text);
+        write_text(fd, translate(code == code_too_long ? too_long_text : not_1251_text));
         write_text(fd, "\n");
         return;
     }

@@ -1,8 +1,7 @@
 // What tarvelon says, and how it reaches the terminal.
 #pragma once
 
-// Messages of the command line, in UTF-8 (converted to the terminal's charset
-// when printed).
+// Messages of the command line, in English; translated when printed.
 extern const char* const msg_help;
 extern const char* const msg_usage_hint;
 extern const char* const msg_no_command;
@@ -21,12 +20,12 @@ extern const char* const msg_no_terminal;
 extern const char* const msg_cancelled;
 extern const char* const msg_no_converter;
 
-// A UTF-8 message to stdout, as it stands (the help).
-void print_text(const char* utf8);
+// A message to stdout, translated, with no line break added (the help).
+void print_text(const char* message);
 
 // "tarvelon: message[: detail]" to stderr; the detail is printed as given.
-void print_error_detail(const char* utf8, const char* detail);
-void print_error(const char* utf8);
+void print_error_detail(const char* message, const char* detail);
+void print_error(const char* message);
 
 // A text already in the terminal's charset (catalogue texts, the status text),
 // followed by a line break, to stdout.

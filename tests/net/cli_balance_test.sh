@@ -1,11 +1,15 @@
 #!/bin/bash
 # tarvelon balance end to end: the billing simulator on 127.0.0.1:443 inside the
 # suite's private namespace, whose trust store holds only the test CA; the user
-# answers the prompt on a pseudo-terminal.
+# answers the prompt on a pseudo-terminal.  Russian texts under ru_RU.UTF-8,
+# English under C.
+#   cli_balance_test.sh [tarvelon binary, default the build tree's]
 set -u
 [ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the private test namespace (tests/run-suite.sh)"; exit 77; }
 src=$TARVELON_SOURCE_DIR
-tool=$TARVELON_BUILD_DIR/tarvelon
+tool=${1:-$TARVELON_BUILD_DIR/tarvelon}
+[ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
+export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
@@ -102,6 +106,8 @@ done
 "$sim" stop "$work/sim"
 expect "refused 443 exit status" 3 "$(unattended "$settings")"
 contains "refused 443 text" "Ошибка соединения с сервером!" "$(cat "$work/err")"
+expect "refused 443, C locale" 3 "$(LC_ALL=C unattended "$settings")"
+contains "English text under C" "Cannot connect to the server!" "$(cat "$work/err")"
 expect "no partial output on failure" "" "$(cat "$work/out")"
 
 [ $failures = 0 ]

@@ -21,7 +21,7 @@ struct PtyTerminal {
     pid_t child = -1;
     std::string output;
     size_t seen = 0;
-    std::string locale = "C.UTF-8";
+    std::string locale = "ru_RU.UTF-8";
     // The prompt's labels as the child's locale shows them.
     std::string number_label = "Номер договора: ";
     std::string password_label = "Пароль: ";

@@ -50,7 +50,7 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 
 std::string catalogue_utf8(unsigned id)
 {
-    setlocale(LC_ALL, "C.UTF-8");
+    setlocale(LC_ALL, "ru_RU.UTF-8");
     char* text = load_text(id);
     std::string copy = text != nullptr ? text : "";
     free_text(text);

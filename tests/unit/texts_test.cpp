@@ -1,0 +1,56 @@
+// The Linux catalogue through gettext: a Russian locale reads the Windows
+// catalogue's texts word for word, any other locale readable English.
+#include "common/heap_text.h"
+#include "common/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <string>
+
+namespace {
+struct WindowsText {
+    unsigned id;
+    const char* text;
+};
+#define TEXT_ENTRY(id, text) {id, text},
+const WindowsText windows_texts[] = {
+#include "texts.inc"
+};
+#undef TEXT_ENTRY
+
+std::string text_in(const char* locale, unsigned id)
+{
+    EXPECT_NE(setlocale(LC_ALL, locale), nullptr) << locale << " is not installed";
+    char* text = load_text(id);
+    std::string copy = text != nullptr ? text : "(null)";
+    free_text(text);
+    setlocale(LC_ALL, "C");
+    return copy;
+}
+
+TEST(Texts, RussianLocaleGetsTheWindowsTexts)
+{
+    for (const WindowsText& entry : windows_texts) {
+        EXPECT_EQ(entry.text, text_in("ru_RU.UTF-8", entry.id)) << "text " << entry.id;
+    }
+}
+
+TEST(Texts, OtherLocalesGetPlainEnglish)
+{
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        for (const WindowsText& entry : windows_texts) {
+            std::string text = text_in(locale, entry.id);
+            EXPECT_FALSE(text.empty()) << locale << ", text " << entry.id;
+            for (char c : text) {
+                ASSERT_TRUE(c == '\n' || (c >= ' ' && c < 0x7F)) << locale << ", text " << entry.id << ": " << text;
+            }
+            // A character the charset lacks would have become "?".
+            std::string windows = entry.text;
+            EXPECT_EQ(std::count(windows.begin(), windows.end(), '?'), std::count(text.begin(), text.end(), '?'))
+                << locale << ", text " << entry.id << ": " << text;
+        }
+    }
+}
+}  // namespace
