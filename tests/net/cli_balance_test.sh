@@ -99,7 +99,7 @@ for place in "--settings $work/missing/e.ini" ""; do
         -- "$tool" balance --remember $place)
     expect "nothing storable [$place]: the balance's status" 0 "$(field status <<<"$run")"
     contains "nothing storable [$place]: balance shown" "1234.56" "$(field output <<<"$run")"
-    contains "nothing storable [$place]: said so" "were not remembered" "$(field output <<<"$run")"
+    contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"
 done
 
 # Port 443 refused: the secure connection cannot open, exit 3 with text 3.
