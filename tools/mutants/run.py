@@ -108,8 +108,7 @@ def run_tests(scratch, preset, names, log, stop_early=False):
     log.seek(0, os.SEEK_END)
     with open(log.name, encoding="utf-8", errors="replace") as text:
         text.seek(start)
-        return dict(re.findall(r"Test +#\d+: (\S+) \.+\s*(?:\*+)?([A-Za-z][A-Za-z ]*?)\s+[\d.]+ sec",
-                               text.read()))
+        return dict(re.findall(r"Test +#\d+: (\S+) \.*\s*\**(\S[^\n]*?)\s+[\d.]+ sec", text.read()))
 
 
 def build(scratch, preset, targets, jobs, log):
