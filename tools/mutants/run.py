@@ -8,7 +8,11 @@ Needs root: the tests run through tests/run-suite.sh, in a private network and
 mount namespace.  The scratch copy (default /tmp/tarvelon-mutants) keeps its
 build trees between runs, so a run rebuilds only what a mutant touches.
 Prints one line per mutant (KILLED, SURVIVED, BUILD-FAIL, NOT-FOUND, ERROR)
-and a summary; the exit status is 1 when any mutant was not killed."""
+and a summary, also written to SCRATCH/report.txt; the exit status is 1 when
+any mutant was not killed.  After a change to the tests, --compare with the
+report of main names the mutants that main's suites killed and these do not.
+tools/mutants/report-main.txt is that report for the suites as they were
+before the tests were cut."""
 
 import argparse
 import json
@@ -155,6 +159,8 @@ def main():
     parser.add_argument("--scratch", default="/tmp/tarvelon-mutants")
     parser.add_argument("--jobs", type=int, default=1, help="build jobs (default 1)")
     parser.add_argument("--check", action="store_true", help="only check that every mutant's text is found once")
+    parser.add_argument("--compare", metavar="REPORT",
+                        help="an earlier report.txt: name every mutant it has killed that is not killed now")
     args = parser.parse_args()
 
     mutants, needs = parse_list(args.list)
@@ -221,6 +227,11 @@ def main():
             report.write("%s %s %s%s\n" % (m["id"], outcome, m["file"], "  [" + detail + "]" if detail else ""))
         report.write(summary + "\n")
     print(summary)
+    if args.compare:
+        before = {line.split()[0] for line in open(args.compare) if line.split()[1:2] == ["KILLED"]}
+        lost = [m["id"] for m, outcome, _ in results if m["id"] in before and outcome != "KILLED"]
+        print("killed before, not now: " + (" ".join(lost) if lost else "none"))
+        return 1 if lost else 0
     return 0 if counts.get("KILLED", 0) == len(results) else 1
 
 
