@@ -120,9 +120,10 @@ def build(scratch, preset, targets, jobs, log):
     return run(command + (["--target"] + sorted(set(targets)) if targets else []), log, 3600) == 0
 
 
-def try_mutant(m, scratch, presets, tests_of, needs, jobs):
+def try_mutant(m, scratch, presets, tests_of, needs, jobs, every_test):
     """(outcome, detail) of one mutant applied in the scratch copy.  The presets
-    are tried in order; the first whose tests fail kills the mutant."""
+    are tried in order; the first whose tests fail kills the mutant, unless
+    `every_test` asks for every test that fails it, in every preset."""
     target = os.path.join(scratch, m["file"])
     original = open(target, encoding="utf-8").read()
     with open(os.path.join(scratch, "logs", m["id"] + ".log"), "w+") as log:
@@ -130,6 +131,7 @@ def try_mutant(m, scratch, presets, tests_of, needs, jobs):
             with open(target, "w", encoding="utf-8") as out:
                 out.write(original.replace(m["old"], m["new"]))
             ran = False
+            killers = []
             for preset in presets:
                 tests = tests_of[preset] & set(m["tests"])
                 if not tests:
@@ -137,13 +139,17 @@ def try_mutant(m, scratch, presets, tests_of, needs, jobs):
                 targets = needs.get(preset, []) + [t for name in tests for t in needs.get(name, [name])]
                 if not build(scratch, preset, targets, jobs, log):
                     return "BUILD-FAIL", preset
-                got = run_tests(scratch, preset, tests, log, stop_early=True)
+                got = run_tests(scratch, preset, tests, log, stop_early=not every_test)
                 failed = sorted(t for t, outcome in got.items() if outcome not in ("Passed", "Skipped"))
                 if set(failed) - tests:
                     return "ERROR", preset + ": " + " ".join(failed)
                 if failed:
-                    return "KILLED", preset + ": " + " ".join(failed)
+                    killers.append(preset + ": " + " ".join(failed))
+                    if not every_test:
+                        break
                 ran = ran or bool(got)
+            if killers:
+                return "KILLED", "; ".join(killers)
             return ("SURVIVED", "") if ran else ("ERROR", "no test ran")
         finally:
             # A fresh time stamp: the next build compiles the file again.
@@ -159,6 +165,8 @@ def main():
     parser.add_argument("--scratch", default="/tmp/tarvelon-mutants")
     parser.add_argument("--jobs", type=int, default=1, help="build jobs (default 1)")
     parser.add_argument("--check", action="store_true", help="only check that every mutant's text is found once")
+    parser.add_argument("--every-test", action="store_true",
+                        help="run every listed test of every preset, to see which tests kill a mutant")
     parser.add_argument("--compare", metavar="REPORT",
                         help="an earlier report.txt: name every mutant it has killed that is not killed now")
     args = parser.parse_args()
@@ -210,7 +218,7 @@ def main():
     results = []
     for m in mutants:
         began = time.time()
-        outcome, detail = try_mutant(m, scratch, presets, tests_of, needs, args.jobs) if m["found"] else (
+        outcome, detail = try_mutant(m, scratch, presets, tests_of, needs, args.jobs, args.every_test) if m["found"] else (
             "NOT-FOUND", "")
         results.append((m, outcome, detail))
         print("%-5s %-10s %4.0fs  %s: %s%s" % (m["id"], outcome, time.time() - began, m["file"], m["what"],
