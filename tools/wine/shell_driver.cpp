@@ -13,6 +13,8 @@
 //   shell_driver popups              dialogs=D menus=M: the program's open windows
 //   shell_driver box [ok]            waits for a message box (15 s): caption, then text;
 //                                    with ok, presses its button
+//   shell_driver rect                the screen rectangle of the program's open dialog
+//                                    or box: X Y WIDTH HEIGHT
 //   shell_driver menu-click ITEM     clicks item ITEM (0 = top) of the open context menu
 //   shell_driver close               sends a close request, as a new copy does
 //   shell_driver forget-icon         deletes the icon from the tray as a shell restart would
@@ -305,6 +307,16 @@ int run(int argc, char** argv)
             }
             return IsWindow(box) ? 1 : 0;
         }
+        return 0;
+    }
+    if (verb == "rect") {
+        RECT rect = {};
+        HWND dialog = open_popups(pid).dialog;
+        if (dialog == nullptr || !GetWindowRect(dialog, &rect)) {
+            return 1;
+        }
+        print((std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+               std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top)).c_str());
         return 0;
     }
     if (verb == "menu-click" && argc == 3) {

@@ -27,6 +27,7 @@ struct Popups {
     DWORD pid;
     int dialogs;
     int menus;
+    HWND dialog;  // the last one seen
     HWND box;
     HWND menu;
 };
@@ -44,6 +45,7 @@ inline BOOL CALLBACK count_popup(HWND window, LPARAM found)
         popups.menu = window;
     } else if (name == "#32770" && pid_of(window) == popups.pid) {
         ++popups.dialogs;
+        popups.dialog = window;
         if (GetDlgItem(window, 0xFFFF) != nullptr) {
             popups.box = window;
         }
