@@ -1,5 +1,6 @@
 #!/bin/bash
-# Soak run of the win64 Tarvelon.exe under wine64: 10 000 tray callbacks (moves,
+# Soak run of a Windows build's Tarvelon.exe under Wine (the 32-bit loader for an
+# i686 build, such as win32-test, wine64 otherwise): 10 000 tray callbacks (moves,
 # clicks, context menus) and 200 Balance commands against the billing simulator,
 # in ten phases whose simulator answers, fails or is gone.  A stored pair in the
 # settings file lets every command skip the login dialog; the driver closes
@@ -8,10 +9,10 @@
 # status text, and the settings file must be unchanged.
 #
 # Long (about 10 minutes), so no ctest suite runs it.  Needs root (a private
-# network and mount namespace), Xvfb, wine64 and a win64 build with Tarvelon,
-# shell_driver, soak_driver and trust_ca_driver:
-#   cmake --preset win64 && cmake --build --preset win64
-#   bench/soak.sh [win64 build dir, default build/win64]
+# network and mount namespace), Xvfb, Wine and a build of win64 or win32-test with
+# Tarvelon, shell_driver, soak_driver and trust_ca_driver:
+#   cmake --preset win32-test && cmake --build --preset win32-test
+#   bench/soak.sh [build dir, default build/win64]
 # SOAK_DISPLAY (default :25) is the Xvfb display it starts.  Exit 0 when every
 # check holds.  The figures go to stdout and to BUILD/soak-report.txt.
 set -u -o pipefail
@@ -24,6 +25,10 @@ if [ "${TARVELON_SOAK_NETNS:-}" != 1 ]; then
 fi
 
 WINE=/usr/lib/wine/wine64
+if grep -q 'mingw-i686' "$build/CMakeCache.txt" 2>/dev/null; then
+    WINE=/usr/lib/wine/wine
+    why=$("$root/tools/wine/can_run_32bit.sh") || { echo "soak: not run: $why"; exit 1; }
+fi
 export WINEPREFIX=$build/soak-prefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
 work=$build/soak-work
 report=$build/soak-report.txt
@@ -68,8 +73,8 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 rm -rf "$work" "$WINEPREFIX"
 mkdir -p "$work"
 : >"$report"
-say "soak run $(date -u '+%Y-%m-%d %H:%M UTC'), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $($WINE --version)"
-bash "$root/tests/win/wine_prefix.sh" up "$WINEPREFIX"
+say "soak run $(date -u '+%Y-%m-%d %H:%M UTC'), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $($WINE --version), $(basename "$WINE") $(basename "$build")"
+bash "$root/tests/win/wine_prefix.sh" up "$WINEPREFIX" "$WINE"
 
 # Connections the program opened to the simulator: every request and every
 # reset handshake is logged, and each start of the simulator empties its log.

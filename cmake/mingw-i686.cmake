@@ -7,4 +7,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# This kernel cannot run 32-bit code: the build is compiled and checked, never executed.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

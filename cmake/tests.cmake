@@ -3,10 +3,11 @@
 #   tests/common/*_test.cpp GoogleTest programs built for both: the same checks of
 #                           an interface against its Linux and its Windows side
 #   tests/support/          helpers for the tests: *.cpp plus *_win.cpp or *_posix.cpp
-#   tests/win/*_test.cpp    win64 GoogleTest programs, run under wine64
-#   tests/win/*_driver.cpp  win64 helper programs that tests start (no GoogleTest);
+#   tests/win/*_test.cpp    Windows GoogleTest programs, run under Wine: 64-bit (win64)
+#                           and 32-bit (win32-test), from the same sources
+#   tests/win/*_driver.cpp  Windows helper programs that tests start (no GoogleTest);
 #                           tools/wine/ and bench/ hold the ones the demo and soak use too
-#   tests/win/*_test.sh     win64 scripts driving Windows programs from outside
+#   tests/win/*_test.sh     scripts driving the build's Windows programs from outside
 #   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
 #   tests/net/*_tool.cpp    native helper programs that those scripts run
 # A test that needs the billing simulator or raw sockets runs only inside the
@@ -46,8 +47,11 @@ if(WIN32)
   # redirected so that no background process holds ctest's output pipe.
   set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   # A Russian system: ANSI code page 1251.
-  list(APPEND TARVELON_TEST_ENV WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all LC_ALL=ru_RU.UTF-8)
-  add_test(NAME wine_prefix_up COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh up ${WINE_PREFIX})
+  # TARVELON_WINE: the loader for this build's programs, 64- or 32-bit.
+  list(APPEND TARVELON_TEST_ENV WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
+       TARVELON_WINE=${CMAKE_CROSSCOMPILING_EMULATOR})
+  add_test(NAME wine_prefix_up COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh up ${WINE_PREFIX}
+           ${CMAKE_CROSSCOMPILING_EMULATOR})
   add_test(NAME wine_prefix_down COMMAND bash ${CMAKE_SOURCE_DIR}/tests/win/wine_prefix.sh down ${WINE_PREFIX})
   set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine)
   set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine)

@@ -1,12 +1,15 @@
 #!/bin/bash
-# The main job end to end, as a subscriber meets it: Tarvelon.exe (64-bit, under
-# Wine) in the notification area of a Wine desktop on a virtual X display, the
-# billing simulator with a demo account, all inside a private network namespace.
+# The main job end to end, as a subscriber meets it: the 32-bit Tarvelon.exe, built
+# as the shipped one with the test hosts, under 32-bit Wine in the notification
+# area of a Wine desktop on a virtual X display, the billing simulator with a
+# demo account, all inside a private network namespace.
 # The user's road: point at the icon (tooltip), double-click it, type the
 # contract number and password, tick "remember", read the balance box, Exit.
 #   sudo tools/demo.sh          (root: apt, a network namespace; a few minutes)
 # Installs what is missing (apt, the ru_RU.UTF-8 locale), builds build/demo,
-# prints the balance text and saves docs/screenshots/{tooltip,login-dialog,balance-box}.png.
+# prints the balance text and saves docs/screenshots/{tooltip,login-dialog,balance-box}.png,
+# each cropped to what the user looks at.  Exit status 0 when the whole road
+# went as a user expects it; otherwise 1, with the reason.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/demo
@@ -14,19 +17,25 @@ shots=$root/docs/screenshots
 contract=1234567
 password=demo2026
 
+fail() { echo "demo: FAILED: $*" >&2; exit 1; }
+
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
-    [ "$(id -u)" = 0 ] || { echo "demo: run as root (apt, network namespace)" >&2; exit 1; }
-    packages="build-essential cmake googletest g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 xvfb
-              xdotool x11-utils imagemagick python3 openssl iproute2 util-linux locales"
+    [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
+    packages="build-essential cmake googletest g++-mingw-w64-i686 binutils-mingw-w64 wine64 wine32:i386
+              xvfb xdotool x11-utils imagemagick python3 openssl iproute2 util-linux locales"
     missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
     if [ -n "$missing" ]; then
         echo "demo: installing" $missing
         export DEBIAN_FRONTEND=noninteractive
+        dpkg --add-architecture i386
         apt-get update -q && apt-get install -y -q --no-install-recommends $missing
     fi
+    why=$("$root/tools/wine/can_run_32bit.sh") || fail "$why"
     locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
     echo "demo: building $build"
-    cmake --preset win64 -B "$build" >/dev/null
+    # The shipped build with the simulator's hosts, and the programs that act on it.
+    cmake --preset win32 -B "$build" -DTARVELON_TESTS=ON -DTARVELON_API_URL=https://127.0.0.1/user/v1/ \
+        -DTARVELON_STATS_URL=https://127.0.0.1 >/dev/null
     cmake --build "$build" -j2 --target Tarvelon shell_driver trust_ca_driver >/dev/null
     "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null
     exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
@@ -46,15 +55,19 @@ for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display WINEPREFIX=$build/wineprefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
+export TARVELON_WINE=/usr/lib/wine/wine
 BUILD=$build
 WORK=$build/run
 . "$root/tools/wine/shell_lib.sh"
 SIM=$root/tools/billing_sim/sim.sh
 cleanup() {
+    local status=$?
+    set +e
     close_copies
     "$SIM" stop "$WORK/sim"
     /usr/lib/wine/wineserver -k 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null
+    exit $status
 }
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
@@ -69,26 +82,44 @@ timeout 60 "$WINE" "$build/trust_ca_driver.exe" "Z:$root/build/testca/ca.pem" >/
 /usr/lib/wine/wineserver -w
 
 pass_hash=$(printf %s "$password" | openssl dgst -sha1 -binary | base64 | sed 's/+/%2B/g; s#/#%2F#g; s/=/%3D/g')
-"$SIM" start "$WORK/sim" --address 127.0.0.1 --account "$contract:$pass_hash" --balance 1234.56 --balance-info 31
+"$SIM" start "$WORK/sim" --address 127.0.0.1 --account "$contract:$pass_hash" --balance 1234.56 --balance-info 31 ||
+    fail "the billing simulator did not start"
 
-shot() { import -window root "$shots/$1.png"; echo "demo: saved docs/screenshots/$1.png"; }
+# shot NAME X Y WIDTH HEIGHT: that part of the screen, clipped to the screen.
+shot() {
+    import -window root "$WORK/screen.png"
+    convert "$WORK/screen.png" -crop "$4x$5+$2+$3" +repage "$shots/$1.png"
+    echo "demo: saved docs/screenshots/$1.png"
+}
+# The program's dialog or box with a margin of desktop around it.
+shot_dialog() {
+    local rect x y w h
+    rect=$(driver rect)
+    [ -n "$rect" ] || fail "no window to take for $1"
+    read -r x y w h <<<"$rect"
+    shot "$1" $((x - 16)) $((y - 16)) $((w + 32)) $((h + 32))
+}
 
 echo "demo: starting Tarvelon.exe"
 start_copy demo
-driver pid >/dev/null
-driver icons 1 >/dev/null
+[ -n "$(driver pid)" ] || fail "Tarvelon.exe did not start (no main window within 30 s)"
+[ "$(driver icons 1)" = 1 ] || fail "not one icon in the notification area"
 read -r x y <<<"$(driver icon-at)"
+tip=$(driver tip)
+case $tip in "IP: 192.168.1.23"*) ;; *) fail "the tooltip is [$tip], not the status of demo0" ;; esac
 
 # Pointing at the icon shows the tooltip.  A little traffic first, so that the
 # counters are not all zero: ARP requests for a neighbour that is not there.
 for _ in 1 2 3; do (echo >/dev/udp/192.168.1.1/9) 2>/dev/null || true; sleep 0.3; done
 xdotool mousemove $((x - 30)) $((y - 30)) sleep 0.3 mousemove "$x" "$y"
 sleep 2
-shot tooltip
+# The corner of the taskbar with the icon, and the tooltip above it.
+shot tooltip $((x - 240)) $((y - 80)) 256 96
 
 # Double-click, type, tick, confirm.
 xdotool click --repeat 2 --delay 100 1
 for _ in $(seq 100); do [ "$(driver popups)" = "dialogs=1 menus=0" ] && break; sleep 0.2; done
+[ "$(driver popups)" = "dialogs=1 menus=0" ] || fail "a double-click on the icon opened no login dialog"
 xdotool mousemove 700 200
 sleep 1
 xdotool type --delay 60 "$contract"
@@ -96,19 +127,25 @@ xdotool key Tab
 xdotool type --delay 60 "$password"
 xdotool key Tab space
 sleep 0.5
-shot login-dialog
+shot_dialog login-dialog
 xdotool key Return
 
 answer=$(driver box)
+[ -n "$answer" ] || fail "no balance box after the login"
 sleep 0.5
-shot balance-box
+shot_dialog balance-box
 driver box ok >/dev/null
 echo
 echo "$answer" | tail -n +2
 echo
-[ -f "$WORK/Tarvelon.ini" ] && echo "demo: remembered in Tarvelon.ini: $(tr -d '\r' <"$WORK/Tarvelon.ini" | grep username)"
+case $answer in *"Баланс (рублей): 1234.56"*) ;; *) fail "the box does not show the account's balance" ;; esac
+stored=$(tr -d '\r' <"$WORK/Tarvelon.ini" 2>/dev/null | grep "^username=")
+[ "$stored" = "username=$contract" ] || fail "the ticked pair was not remembered in Tarvelon.ini"
+echo "demo: remembered in Tarvelon.ini: $stored"
 
 # Exit from the context menu.
 xdotool mousemove "$x" "$y" click 3
 driver menu-click 4
-echo "demo: Tarvelon.exe ended with status $(exit_status demo)"
+status=$(exit_status demo)
+echo "demo: Tarvelon.exe ended with status $status"
+[ "$status" = 0 ] || fail "Tarvelon.exe did not end with status 0 after Exit"

@@ -1,7 +1,7 @@
 #include "status/address_probe.h"
 
 #include <arpa/inet.h>
-#include <linux/icmp.h>
+#include <linux/filter.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,10 +12,6 @@
 #include <ctime>
 
 namespace {
-// Other ICMP traffic of the machine reaches a raw socket too; this many
-// foreign packets are read at most before the probe gives up.
-const int max_packets = 4096;
-
 uint32_t first_host_address(const char* host)
 {
     addrinfo hints = {};
@@ -36,21 +32,42 @@ long long now_ms()
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
+// Every ICMP packet of the machine reaches a raw socket: a ping flood fills its
+// queue within milliseconds and the kernel then drops our reply.  The filter
+// keeps only echo replies to `identifier`; what came before it is discarded.
+bool keep_own_replies(int sock, uint16_t identifier)
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),           // x = IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),            // ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 3),     // echo reply
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),            // identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+    };
+    sock_fprog program = {sizeof code / sizeof code[0], code};
+    if (setsockopt(sock, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0) {
+        return false;
+    }
+    uint8_t packet[1500];
+    while (recv(sock, packet, sizeof packet, MSG_DONTWAIT) >= 0) {
+    }
+    return true;
+}
+
 // A raw ICMP socket that takes our own IP header (options that the kernel adds
 // through IP_OPTIONS would get its own address recorded in the only slot) and
-// passes up echo replies only.  -1 without the privilege for it (CAP_NET_RAW,
-// which `setcap cap_net_raw+ep` grants to the program alone).
-int open_probe_socket()
+// passes up our echo replies only.  -1 without the privilege for it
+// (CAP_NET_RAW, which `setcap cap_net_raw+ep` grants to the program alone).
+int open_probe_socket(uint16_t identifier)
 {
     int sock = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (sock < 0) {
         return -1;
     }
     int on = 1;
-    icmp_filter filter;
-    filter.data = ~(1u << ICMP_ECHOREPLY);
-    if (setsockopt(sock, IPPROTO_IP, IP_HDRINCL, &on, sizeof on) != 0
-        || setsockopt(sock, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) {
+    if (setsockopt(sock, IPPROTO_IP, IP_HDRINCL, &on, sizeof on) != 0 || !keep_own_replies(sock, identifier)) {
         close(sock);
         return -1;
     }
@@ -73,7 +90,7 @@ uint32_t await_reply(int sock, uint16_t identifier)
 {
     const long long deadline = now_ms() + probe_timeout_ms;
     uint8_t packet[1500];
-    for (int i = 0; i < max_packets; ++i) {
+    for (;;) {
         long long left = deadline - now_ms();
         pollfd ready = {sock, POLLIN, 0};
         if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0) {
@@ -85,7 +102,6 @@ uint32_t await_reply(int sock, uint16_t identifier)
             return address;
         }
     }
-    return 0;
 }
 }  // namespace
 
@@ -104,11 +120,11 @@ uint32_t probe_external_address(const char* host)
     if (target == INADDR_NONE) {
         return 0;
     }
-    int sock = open_probe_socket();
+    uint16_t identifier = static_cast<uint16_t>(getpid());
+    int sock = open_probe_socket(identifier);
     if (sock < 0) {
         return 0;
     }
-    uint16_t identifier = static_cast<uint16_t>(getpid());
     uint32_t result = send_echo(sock, target, identifier) ? await_reply(sock, identifier) : 0;
     close(sock);
     return result;

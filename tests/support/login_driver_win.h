@@ -8,6 +8,17 @@
 #include <string>
 #include <vector>
 
+inline BOOL CALLBACK end_dialog(HWND window, LPARAM)
+{
+    EndDialog(window, -99);
+    return TRUE;
+}
+
+inline VOID CALLBACK end_dialogs(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), end_dialog, 0);
+}
+
 // Calls `call`(owner) while the driver plays `steps`; the driver must succeed.
 // A driver that died must not leave a modal loop waiting for ever: after 60 s
 // every dialog of this thread is ended.
@@ -28,12 +39,7 @@ inline int run_with_driver(int (*call)(void*), HWND owner, const std::vector<std
         ADD_FAILURE() << "cannot start " << line;
         return -100;
     }
-    UINT_PTR watchdog = SetTimer(nullptr, 0, 60000, [](HWND, UINT, UINT_PTR, DWORD) {
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM) -> BOOL {
-            EndDialog(window, -99);
-            return TRUE;
-        }, 0);
-    });
+    UINT_PTR watchdog = SetTimer(nullptr, 0, 60000, end_dialogs);
     int result = call(owner);
     KillTimer(nullptr, watchdog);
     DWORD exit_code = 99;

@@ -28,6 +28,17 @@ BOOL CALLBACK find_own_dialog(HWND window, LPARAM found)
     return FALSE;
 }
 
+// The text the window keeps, in the ANSI code page, read without a message: a
+// WM_GETTEXT sent to the box's thread can stay unanswered under 32-bit Wine.
+std::string kept_text(HWND window)
+{
+    wchar_t wide[4096] = L"";
+    InternalGetWindowText(window, wide, 4096);
+    char text[4096 * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
 DWORD WINAPI watch_boxes(void* context)
 {
     BoxWatch* watch = static_cast<BoxWatch*>(context);
@@ -40,11 +51,8 @@ DWORD WINAPI watch_boxes(void* context)
             }
         } else if (window != nullptr && GetDlgItem(window, IDOK) != nullptr) {  // not a half-made login dialog
             Sleep(200);  // let the box finish its own set-up
-            char text[4096] = "";
-            GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-            watch->text = text;
-            GetWindowTextA(window, text, sizeof text);
-            watch->caption = text;
+            watch->text = kept_text(GetDlgItem(window, 0xFFFF));
+            watch->caption = kept_text(window);
             PostMessageA(window, WM_COMMAND, IDOK, 0);
             return 0;
         }

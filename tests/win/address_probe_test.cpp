@@ -13,14 +13,18 @@
 #include <tuple>
 #include <vector>
 
-extern "C" {
-extern decltype(&gethostbyname) __imp_gethostbyname;
-extern decltype(&WSAStartup) __imp_WSAStartup;
-extern decltype(&WSACleanup) __imp_WSACleanup;
-extern decltype(&IcmpCreateFile) __imp_IcmpCreateFile;
-extern decltype(&IcmpSendEcho) __imp_IcmpSendEcho;
-extern decltype(&IcmpCloseHandle) __imp_IcmpCloseHandle;
-}
+// The slots' link names: stdcall decoration (argument bytes) on the 32-bit ABI.
+#if defined(_WIN64)
+#define IMPORT_SLOT(name, bytes) __asm__("__imp_" #name)
+#else
+#define IMPORT_SLOT(name, bytes) __asm__("__imp__" #name "@" #bytes)
+#endif
+extern decltype(&gethostbyname) __imp_gethostbyname IMPORT_SLOT(gethostbyname, 4);
+extern decltype(&WSAStartup) __imp_WSAStartup IMPORT_SLOT(WSAStartup, 8);
+extern decltype(&WSACleanup) __imp_WSACleanup IMPORT_SLOT(WSACleanup, 0);
+extern decltype(&IcmpCreateFile) __imp_IcmpCreateFile IMPORT_SLOT(IcmpCreateFile, 0);
+extern decltype(&IcmpSendEcho) __imp_IcmpSendEcho IMPORT_SLOT(IcmpSendEcho, 32);
+extern decltype(&IcmpCloseHandle) __imp_IcmpCloseHandle IMPORT_SLOT(IcmpCloseHandle, 4);
 
 namespace {
 template <typename Function>

@@ -19,18 +19,18 @@ namespace {
 LRESULT seen_big_icon = 0;
 LRESULT seen_small_icon = 0;
 
+BOOL CALLBACK look_at_dialog_icons(HWND window, LPARAM)
+{
+    if (GetDlgItem(window, 100) != nullptr) {
+        seen_big_icon = SendMessageA(window, WM_GETICON, ICON_BIG, 0);
+        seen_small_icon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
+    }
+    return TRUE;
+}
+
 VOID CALLBACK look_at_icons(HWND, UINT, UINT_PTR, DWORD)
 {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) -> BOOL {
-            if (GetDlgItem(window, 100) != nullptr) {
-                seen_big_icon = SendMessageA(window, WM_GETICON, ICON_BIG, 0);
-                seen_small_icon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
-            }
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), look_at_dialog_icons, 0);
 }
 
 bool credentials_are(char pattern)

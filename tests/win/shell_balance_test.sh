@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Balance command from the tray against the billing simulator: double-click,
 # login dialog, balance box, busy mark, the stored pair, and close requests that
-# arrive while the command waits for the user.
+# arrive while the command waits for the user; first, the tooltip's external address.
 set -u
 [ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the test namespace (tests/run-suite.sh)"; exit 77; }
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
@@ -10,7 +10,8 @@ SOURCE=${TARVELON_SOURCE_DIR:?}
 WORK=$(mktemp -d "$BUILD/shell_balance_test.XXXXXX")
 . "$(dirname "$0")/../../tools/wine/shell_lib.sh"
 SIM=$SOURCE/tools/billing_sim/sim.sh
-trap 'close_copies; "$SIM" stop "$WORK/sim"; rm -rf "$WORK"' EXIT
+trap 'close_copies; "$SIM" stop "$WORK/sim"; rm -rf "$WORK"
+      sysctl -qw net.ipv4.icmp_echo_ignore_all=0; ip link del tv-home0' EXIT
 
 contract=1234567
 password=qwerty12345
@@ -27,9 +28,40 @@ login() {  # types the pair into the open dialog, ticks remember, presses OK
         tick=102 click=1 </dev/null
 }
 
+# The program's probe of the statistics host (127.0.0.1 here) goes through the
+# real IcmpSendEcho.  The kernel keeps quiet and a raw socket answers each echo
+# with the Record Route slot filled as a router would; behind a home address the
+# tooltip shows that slot, read through the build's own reply record and options
+# area, and handed over in its own tray record.
+ip link add tv-home0 type veth peer name tv-home1
+ip address add 192.168.7.2/24 dev tv-home0
+ip link set tv-home0 up && ip link set tv-home1 up
+sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+python3 - "$WORK/echo-ready" <<'EOF' &
+import socket, struct, sys
+def checksum(b):
+    s = sum(struct.unpack('!%dH' % (len(b) // 2), b))
+    s = (s & 0xFFFF) + (s >> 16)
+    return ~(s + (s >> 16)) & 0xFFFF
+raw = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+raw.setsockopt(socket.IPPROTO_IP, socket.IP_HDRINCL, 1)
+raw.settimeout(300)
+open(sys.argv[1], 'w').close()
+for _ in range(20):
+    packet, (source, _) = raw.recvfrom(1500)
+    echo = packet[(packet[0] & 15) * 4:]
+    if echo[0] == 8 and len(echo) % 2 == 0:
+        reply = b'\0\0' + struct.pack('!H', checksum(b'\0\0\0\0' + echo[4:])) + echo[4:]
+        route = bytes([7, 7, 8, 198, 51, 100, 1, 0])
+        header = struct.pack('!BBHIBBH4s4s', 0x47, 0, 28 + len(reply), 0, 64, 1, 0, packet[16:20], packet[12:16])
+        raw.sendto(header + route + reply, (source, 0))
+EOF
+for _ in $(seq 100); do [ -e "$WORK/echo-ready" ] && break; sleep 0.1; done
+
 start_copy first
 pid=$(driver pid)
 driver icons 1 >/dev/null
+check "tooltip: the recorded address" "$(driver tip | head -n1)" "IP: 198.51.100.1"
 
 # Double-click: the login dialog opens inside the command, which is busy now.
 check "double-click answer" "$(driver callback 5000 0x203)" 0

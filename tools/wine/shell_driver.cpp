@@ -13,6 +13,8 @@
 //   shell_driver popups              dialogs=D menus=M: the program's open windows
 //   shell_driver box [ok]            waits for a message box (15 s): caption, then text;
 //                                    with ok, presses its button
+//   shell_driver rect                the screen rectangle of the program's open dialog
+//                                    or box: X Y WIDTH HEIGHT
 //   shell_driver menu-click ITEM     clicks item ITEM (0 = top) of the open context menu
 //   shell_driver close               sends a close request, as a new copy does
 //   shell_driver forget-icon         deletes the icon from the tray as a shell restart would
@@ -73,15 +75,18 @@ HWND wait_main_window(int tenths)
     return nullptr;
 }
 
+BOOL CALLBACK count_main_window(HWND window, LPARAM count)
+{
+    if (class_of(window) == main_class) {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
 int count_main_windows()
 {
     int count = 0;
-    EnumWindows([](HWND window, LPARAM count) -> BOOL {
-        if (class_of(window) == main_class) {
-            ++*reinterpret_cast<int*>(count);
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&count));
+    EnumWindows(count_main_window, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -99,52 +104,89 @@ bool is_tray_window(HWND window)
     return name == "__winex11_standalone_tray" || name == "Shell_TrayWnd";
 }
 
+// TTTOOLINFOW as the tray's process lays it out: a 32-bit driver looks into the
+// 64-bit tray of a 64-bit prefix.
+template <typename Pointer>
+struct ToolRecord {
+    UINT cbSize;
+    UINT uFlags;
+    Pointer hwnd;
+    Pointer uId;
+    RECT rect;
+    Pointer hinst;
+    Pointer lpszText;
+    Pointer lParam;
+    Pointer lpReserved;
+};
+
+bool is_64bit(HANDLE process)
+{
+    BOOL other = FALSE;
+    BOOL self = FALSE;
+    IsWow64Process(process, &other);
+    IsWow64Process(GetCurrentProcess(), &self);
+    return (sizeof(void*) == 8 || self) && !other;
+}
+
 // The tooltip's one tool, read in the tray's own process, with the tool record
 // and its text buffer placed there.
+template <typename Pointer>
+bool read_tool_as(HANDLE process, char* remote, HWND tooltip, TrayIcon* icon)
+{
+    ToolRecord<Pointer> tool = {};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = static_cast<Pointer>(reinterpret_cast<uintptr_t>(remote + 1024));
+    wchar_t text[256] = {};
+    WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr);
+    WriteProcessMemory(process, remote + 1024, text, sizeof text, nullptr);
+    if (!SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) ||
+        !ReadProcessMemory(process, remote, &tool, sizeof tool, nullptr) ||
+        !ReadProcessMemory(process, remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr)) {
+        return false;
+    }
+    icon->tip = text;
+    if (tool.uFlags & TTF_IDISHWND) {
+        GetWindowRect(reinterpret_cast<HWND>(static_cast<uintptr_t>(tool.uId)), &icon->rect);
+    } else {
+        icon->rect = tool.rect;
+        MapWindowPoints(reinterpret_cast<HWND>(static_cast<uintptr_t>(tool.hwnd)), nullptr,
+                        reinterpret_cast<POINT*>(&icon->rect), 2);
+    }
+    return true;
+}
+
 bool read_tool(HWND tooltip, TrayIcon* icon)
 {
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid_of(tooltip));
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                 PROCESS_QUERY_INFORMATION, FALSE, pid_of(tooltip));
     if (process == nullptr) {
         return false;
     }
     bool found = false;
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
     if (remote != nullptr) {
-        TTTOOLINFOW tool = {};
-        tool.cbSize = sizeof tool;
-        tool.lpszText = reinterpret_cast<wchar_t*>(remote + 1024);
-        wchar_t text[256] = {};
-        WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr);
-        WriteProcessMemory(process, remote + 1024, text, sizeof text, nullptr);
-        found = SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) &&
-            ReadProcessMemory(process, remote, &tool, sizeof tool, nullptr) &&
-            ReadProcessMemory(process, remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
-        if (found) {
-            icon->tip = text;
-            if (tool.uFlags & TTF_IDISHWND) {
-                GetWindowRect(reinterpret_cast<HWND>(tool.uId), &icon->rect);
-            } else {
-                icon->rect = tool.rect;
-                MapWindowPoints(tool.hwnd, nullptr, reinterpret_cast<POINT*>(&icon->rect), 2);
-            }
-        }
+        found = is_64bit(process) ? read_tool_as<uint64_t>(process, remote, tooltip, icon)
+                                  : read_tool_as<uint32_t>(process, remote, tooltip, icon);
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);
     return found;
 }
 
+BOOL CALLBACK add_tray_icon(HWND window, LPARAM found)
+{
+    TrayIcon icon = {};
+    if (class_of(window) == "tooltips_class32" && is_tray_window(GetWindow(window, GW_OWNER)) &&
+        read_tool(window, &icon)) {
+        reinterpret_cast<std::vector<TrayIcon>*>(found)->push_back(icon);
+    }
+    return TRUE;
+}
+
 std::vector<TrayIcon> tray_icons()
 {
     std::vector<TrayIcon> icons;
-    EnumWindows([](HWND window, LPARAM found) -> BOOL {
-        TrayIcon icon = {};
-        if (class_of(window) == "tooltips_class32" && is_tray_window(GetWindow(window, GW_OWNER)) &&
-            read_tool(window, &icon)) {
-            reinterpret_cast<std::vector<TrayIcon>*>(found)->push_back(icon);
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&icons));
+    EnumWindows(add_tray_icon, reinterpret_cast<LPARAM>(&icons));
     return icons;
 }
 
@@ -271,6 +313,16 @@ int run(int argc, char** argv)
             }
             return IsWindow(box) ? 1 : 0;
         }
+        return 0;
+    }
+    if (verb == "rect") {
+        RECT rect = {};
+        HWND dialog = open_popups(pid).dialog;
+        if (dialog == nullptr || !GetWindowRect(dialog, &rect)) {
+            return 1;
+        }
+        print((std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+               std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top)).c_str());
         return 0;
     }
     if (verb == "menu-click" && argc == 3) {

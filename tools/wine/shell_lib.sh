@@ -1,7 +1,8 @@
 # Shared by the shell tests and the demo: starting Tarvelon.exe under Wine and
-# asking shell_driver.exe about it.  Sourced; needs BUILD (the win64 build tree)
+# asking shell_driver.exe about it.  Sourced; needs BUILD (a Windows build tree)
 # and WORK (a scratch directory, also the program's working directory).
-WINE=/usr/lib/wine/wine64
+# TARVELON_WINE: the loader that runs BUILD's programs (32-bit: /usr/lib/wine/wine).
+WINE=${TARVELON_WINE:-/usr/lib/wine/wine64}
 failures=0
 
 # One action of the driver; its answer without carriage returns.

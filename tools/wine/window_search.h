@@ -27,30 +27,36 @@ struct Popups {
     DWORD pid;
     int dialogs;
     int menus;
+    HWND dialog;  // the last one seen
     HWND box;
     HWND menu;
 };
+
+// Window enumeration callbacks are named functions: the 32-bit ABI wants stdcall.
+inline BOOL CALLBACK count_popup(HWND window, LPARAM found)
+{
+    Popups& popups = *reinterpret_cast<Popups*>(found);
+    if (!IsWindowVisible(window)) {
+        return TRUE;
+    }
+    std::string name = class_of(window);
+    if (name == "#32768") {
+        ++popups.menus;
+        popups.menu = window;
+    } else if (name == "#32770" && pid_of(window) == popups.pid) {
+        ++popups.dialogs;
+        popups.dialog = window;
+        if (GetDlgItem(window, 0xFFFF) != nullptr) {
+            popups.box = window;
+        }
+    }
+    return TRUE;
+}
 
 inline Popups open_popups(DWORD pid)
 {
     Popups popups = {};
     popups.pid = pid;
-    EnumWindows([](HWND window, LPARAM found) -> BOOL {
-        Popups& popups = *reinterpret_cast<Popups*>(found);
-        if (!IsWindowVisible(window)) {
-            return TRUE;
-        }
-        std::string name = class_of(window);
-        if (name == "#32768") {
-            ++popups.menus;
-            popups.menu = window;
-        } else if (name == "#32770" && pid_of(window) == popups.pid) {
-            ++popups.dialogs;
-            if (GetDlgItem(window, 0xFFFF) != nullptr) {
-                popups.box = window;
-            }
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&popups));
+    EnumWindows(count_popup, reinterpret_cast<LPARAM>(&popups));
     return popups;
 }
