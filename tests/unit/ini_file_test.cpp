@@ -34,25 +34,19 @@ std::string set(const std::string& text, const char* section, const char* key, c
     return copy;
 }
 
-TEST(IniGet, ProfileStringRules)
+// The rest of the reading rules are checked against the Windows profile API.
+TEST(IniGet, QuotesAndTheBufferSize)
 {
-    const std::string text = "\xEF\xBB\xBF[other]\r\nusername=999\r\n[GENERAL]\r\n  UserName =  1234567 \t\r\n"
-                             "username=2\r\npasshash=\"abc\"\r\nq='x'\r\nodd=\"abc'\r\nnone\r\nbare=a=b 1\r\nlong=\"1234\"\r\n"
-                             "[General]\r\nlater=1\r\n";
+    const std::string text = "[General]\r\nq='x'\r\nodd=\"abc'\r\nlong=\"1234\"\r\n";
     const struct {
-        const char* section;
         const char* key;
         size_t size;
         const char* value;
     } cases[] = {
-        {"General", "username", 85, "1234567"}, {"general", "USERNAME", 5, "1234"}, {"other", "username", 85, "999"},
-        {"General", "passhash", 85, "abc"},     {"General", "q", 85, "x"},          {"General", "odd", 85, "\"abc'"},
-        {"General", "bare", 85, "a=b 1"},       {"General", "none", 85, ""},        {"General", "later", 85, ""},
-        {"Missing", "username", 85, ""},        {"General", "long", 5, "123"},       {"General", "long", 6, "1234"},
-        {"General", "long", 4, "123"},
+        {"q", 85, "x"}, {"odd", 85, "\"abc'"}, {"long", 5, "123"}, {"long", 6, "1234"}, {"long", 4, "123"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.value, get(text, c.section, c.key, c.size)) << c.section << " " << c.key;
+        EXPECT_EQ(c.value, get(text, "General", c.key, c.size)) << c.key << " " << c.size;
     }
     EXPECT_EQ("", get("", "General", "username"));
 }
