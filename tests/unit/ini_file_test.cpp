@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <algorithm>
@@ -108,8 +109,36 @@ TEST_F(IniFileOnDisk, ReplaceLeavesAPrivateFileAndNoTemporaryOne)
     EXPECT_EQ("x", loaded());
     EXPECT_EQ(std::vector<std::string>{"Tarvelon.ini"}, entries());
     EXPECT_EQ(1, ini_replace((directory + "/missing/Tarvelon.ini").c_str(), "x", 1));
-    path = directory;
-    EXPECT_EQ("(null)", loaded());  // not a regular file
+    EXPECT_EQ(nullptr, ini_load(directory.c_str()));  // not a regular file
+    EXPECT_NE(EILSEQ, errno);
+}
+
+// NUL bytes (UTF-16, which the profile API reads) would cut the text short: the
+// file is refused, so that nothing replaces it.
+TEST_F(IniFileOnDisk, FilesWithNulBytesAreRefused)
+{
+    for (const std::string& bytes : {std::string("[General]\r\nusername=1\r\n\0[Other]\r\n", 32),
+                                     std::string("\xFF\xFE[\0G\0]\0", 8)}) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        EXPECT_EQ(nullptr, ini_load(path.c_str()));
+        EXPECT_EQ(EILSEQ, errno);
+    }
+}
+
+// The link stays; the file it leads to (through a chain, to a file yet to be
+// made) is written.
+TEST_F(IniFileOnDisk, WritesThroughSymbolicLinksToTheirFile)
+{
+    mkdir((directory + "/sub").c_str(), 0700);
+    ASSERT_EQ(0, symlink("sub/link", path.c_str()));
+    ASSERT_EQ(0, symlink("../real.ini", (directory + "/sub/link").c_str()));
+    for (const char* text : {"a", "b"}) {
+        ASSERT_EQ(0, ini_replace(path.c_str(), text, 1));
+        struct stat status;
+        ASSERT_EQ(0, lstat(path.c_str(), &status));
+        EXPECT_TRUE(S_ISLNK(status.st_mode));
+        EXPECT_EQ(text, loaded());
+    }
 }
 
 // A writer killed in the middle of the write (here by the file-size limit, with
