@@ -5,6 +5,7 @@
 #include "account/ini_file.h"
 #include "account/settings.h"
 #include "billing_sim.h"
+#include "common/heap_text.h"
 #include "pass_hash_vectors.h"
 #include "user_play.h"
 
