@@ -9,7 +9,6 @@
 #                           tools/wine/ and bench/ hold the ones the demo and soak use too
 #   tests/win/*_test.sh     scripts driving the build's Windows programs from outside
 #   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
-#   tests/net/*_tool.cpp    native helper programs that those scripts run
 # A test that needs the billing simulator or raw sockets runs only inside the
 # private network namespace that tests/run-suite.sh makes (TARVELON_TEST_NETNS=1).
 
@@ -85,13 +84,6 @@ else()
   foreach(src ${tests})
     get_filename_component(name ${src} NAME_WE)
     tarvelon_gtest(unit_${name} ${src})
-  endforeach()
-  # Small native programs that the namespace scripts run.
-  file(GLOB tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/net/*_tool.cpp)
-  foreach(src ${tools})
-    get_filename_component(name ${src} NAME_WE)
-    add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE tarvelon_core)
   endforeach()
   file(GLOB scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/net/*_test.sh)
   foreach(src ${scripts})

@@ -29,14 +29,6 @@ Bytes ip_packet(const Bytes& options, uint8_t type, uint16_t identifier)
 }
 }  // namespace
 
-TEST(RecordRoute, TheRequestOptionsArea)
-{
-    uint8_t options[record_route_size];
-    memset(options, 0xAA, sizeof options);
-    fill_record_route(options);
-    EXPECT_EQ(Bytes(options, options + sizeof options), (Bytes{7, 7, 4, 0, 0, 0, 0, 0}));
-}
-
 TEST(RecordRoute, FirstRecordedAddressAmongTheOptions)
 {
     EXPECT_EQ(recorded(filled_route), router);

@@ -129,17 +129,4 @@ TEST(LoginPrompt, WithoutAWindows1251ConverterTheCommandEndsAtOnce)
     EXPECT_EQ(terminal.output.find("Номер договора"), terminal.output.rfind("Номер договора")) << "asked once";
     EXPECT_EQ(std::string::npos, terminal.output.find("Ошибка")) << terminal.output;
 }
-
-TEST(LoginPrompt, WithoutATerminalNothingIsAsked)
-{
-    pid_t lone = fork();
-    ASSERT_GE(lone, 0);
-    if (lone == 0) {
-        setsid();  // no controlling terminal any more
-        _exit(show_login_dialog(nullptr));
-    }
-    int status = 0;
-    ASSERT_EQ(lone, waitpid(lone, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == LOGIN_NO_TERMINAL);
-}
 }  // namespace

@@ -1,5 +1,4 @@
 #include "common/heap_text.h"
-#include "common/heap_text_posix.h"
 #include "status/status_summary.h"
 
 #include <arpa/inet.h>
@@ -30,7 +29,6 @@ std::string composed(uint32_t local, uint32_t sent, uint32_t received, uint32_t 
 {
     char* text = compose_status_text(local, sent, received, external);
     std::string result = text;
-    EXPECT_EQ(text_capacity(text), 65u);
     free_text(text);
     return result;
 }
@@ -83,7 +81,6 @@ TEST(FormatGrouped, GroupsOfThreeFromTheRight)
                                    {100000, "100 000"}, {4294967295u, "4 294 967 295"}}) {
         char* text = format_grouped(value);
         EXPECT_STREQ(text, expected);
-        EXPECT_EQ(text_capacity(text), 17u);
         free_text(text);
     }
 }
