@@ -11,8 +11,8 @@ Prints one line per mutant (KILLED, SURVIVED, BUILD-FAIL, NOT-FOUND, ERROR)
 and a summary, also written to SCRATCH/report.txt; the exit status is 1 when
 any mutant was not killed.  After a change to the tests, --compare with the
 report of main names the mutants that main's suites killed and these do not.
-tools/mutants/report-main.txt is that report for the suites as they were
-before the tests were cut."""
+tools/mutants/report-before-cut.txt is that report for the suites as they
+were before the tests were cut (presets native and win64)."""
 
 import argparse
 import json
