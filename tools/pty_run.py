@@ -6,7 +6,7 @@
 ANSWERS_JSON is a list of [prompt, answer, secret]: wait (at most 10 s) until the
 output ends with `prompt`; when `secret` is true, wait until the terminal's echo
 is off before typing; then type `answer` (null: end of input).  Prints one JSON
-object: {"status", "output", "echo_off": [bool per secret answer]}.
+object: {"status", "output", "echo_off": [bool per answer, as it was typed]}.
 """
 import json
 import os
@@ -29,11 +29,11 @@ def read_some(fd, deadline):
 
 
 def wait_for_echo_off(fd, deadline):
-    while time.monotonic() < deadline:
-        if not termios.tcgetattr(fd)[3] & termios.ECHO:
-            return True
+    while termios.tcgetattr(fd)[3] & termios.ECHO:
+        if time.monotonic() >= deadline:
+            return False
         time.sleep(0.01)
-    return False
+    return True
 
 
 def main():
@@ -51,8 +51,7 @@ def main():
             if not chunk:
                 break
             output += chunk
-        if secret:
-            echo_off.append(wait_for_echo_off(fd, time.monotonic() + 2))
+        echo_off.append(wait_for_echo_off(fd, time.monotonic() + (2 if secret else 0)))
         os.write(fd, b"\x04" if answer is None else answer.encode() + b"\n")
     deadline = time.monotonic() + 60
     while True:

@@ -27,13 +27,15 @@ pass_hash() {
         sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g'
 }
 field() { python3 -c 'import json,sys; v=json.load(sys.stdin)[sys.argv[1]]; print(v if not isinstance(v, list) else " ".join(map(str, v)))' "$1"; }
-# Answers the prompt: contract number, then password (or end of input).
-prompted() {  # settings number password [options...]
-    local settings=$1 number=$2 password=$3
-    shift 3
-    python3 "$src/tools/pty_run.py" \
-        "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", $password, true]]" \
-        -- "$tool" balance --settings "$settings" "$@"
+# pty_run.py's answers in the locale's words: number, password[, number, password...]; ^D ends the input.
+answers() {
+    python3 -c 'import json, os, sys
+labels = ["Contract number: ", "Password: "] if os.environ["LC_ALL"] == "C" else ["Номер договора: ", "Пароль: "]
+print(json.dumps([[labels[i % 2], None if a == "^D" else a, i % 2 == 1] for i, a in enumerate(sys.argv[1:])]))' "$@"
+}
+# tarvelon balance [options...] on a pseudo-terminal, the answers typed.
+prompted() {  # answers [options...]
+    python3 "$src/tools/pty_run.py" "$1" -- "$tool" balance "${@:2}"
 }
 # No terminal at all: a new session without a controlling terminal.
 unattended() {  # settings -> prints status, stdout and stderr on separate lines
@@ -44,14 +46,15 @@ unattended() {  # settings -> prints status, stdout and stderr on separate lines
 number=1234567
 password='Пароль-42'  # typed as UTF-8, hashed as Windows-1251
 hash=$(pass_hash "$password")
-"$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" || exit 1
+"$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --account "12345678901234:$hash" || exit 1
 
-# First run: the prompt, echo off for the password, remembered with 0600.
+# First run: the prompt (the number trimmed), echo off for the password only,
+# remembered with 0600.
 settings=$work/a/Tarvelon.ini
 mkdir -p "$work/a"
-run=$(prompted "$settings" "$number" "\"$password\"" --remember)
+run=$(prompted "$(answers "  $number " "$password")" --settings "$settings" --remember)
 expect "prompted run succeeds" 0 "$(field status <<<"$run")"
-expect "echo is off while the password is typed" True "$(field echo_off <<<"$run")"
+expect "echo is off while the password is typed, only then" "False True" "$(field echo_off <<<"$run")"
 contains "balance shown" "Баланс (рублей): 1234.56" "$(field output <<<"$run")"
 contains "days shown" "Дней абонентской платы (примерно): 31" "$(field output <<<"$run")"
 contains "the Windows-1251 pass-hash went out" "password=$hash " "$(grep login "$work/sim/requests.log" | tail -1)"
@@ -64,17 +67,37 @@ expect "stored pair used without a prompt" 0 "$(unattended "$settings")"
 contains "balance printed" "1234.56" "$(cat "$work/out")"
 
 # A wrong password: text 2, exit 1, nothing stored.
-run=$(prompted "$work/b.ini" "$number" '"wrong"' --remember)
+run=$(prompted "$(answers $number wrong)" --settings "$work/b.ini" --remember)
 expect "wrong password exit status" 1 "$(field status <<<"$run")"
 contains "wrong password text" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
 expect "nothing stored after a failure" no "$([ -e "$work/b.ini" ] && echo yes || echo no)"
 
-# A stored pair with a letter: asked again, the file left as it was.
+# A stored pair with a letter: asked again, the file left as it was.  An empty
+# password, then an empty number: text 2 and asked again; end of input cancels.
 printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
 cp "$work/c.ini" "$work/c.orig"
-run=$(prompted "$work/c.ini" "$number" null)
+run=$(prompted "$(answers $number "" "" "$password" ^D)" --settings "$work/c.ini")
 expect "bad stored pair: prompt, then cancel" 4 "$(field status <<<"$run")"
+contains "an empty field: text 2" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
+expect "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
 expect "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
+
+# Under C the typed bytes are read as UTF-8.  A password without a Windows-1251
+# form, or over 1023 bytes, would hash unlike the Windows edition's: refused with
+# a word and asked again.  The number is cut to 14 digits.
+run=$(export LC_ALL=C; prompted "$(answers $number café $number "$(printf 'a%.0s' {1..1024})" \
+    123456789012345678 "$password")" --settings "$work/g.ini")
+expect "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$run")"
+contains "no Windows-1251 form: said so" "Windows-1251 cannot represent" "$(field output <<<"$run")"
+contains "over 1023 bytes: said so" "longer than 1023 bytes" "$(field output <<<"$run")"
+
+# Without a Windows-1251 converter (glibc's gconv modules hidden) asking again
+# would not help: asked once, status 5.
+run=$(unshare --mount --propagation private sh -c \
+    'for d in $(find /usr/lib* -name CP1251.so -printf "%h\n"); do mount -t tmpfs none "$d"; done; exec "$@"' \
+    sh python3 "$src/tools/pty_run.py" "$(answers $number "$password")" -- "$tool" balance --settings "$work/f.ini")
+expect "no converter exit status" 5 "$(field status <<<"$run")"
+expect "no converter: asked once" 1 "$(field output <<<"$run" | grep -c "Номер договора")"
 
 # Nothing stored and no terminal: exit 4 with advice.
 expect "no terminal exit status" 4 "$(unattended "$work/d.ini")"
@@ -82,9 +105,7 @@ contains "no terminal advice" "--remember" "$(cat "$work/err")"
 
 # The default settings path, created private.
 home=$work/home
-run=$(HOME=$home XDG_CONFIG_HOME= python3 "$src/tools/pty_run.py" \
-    "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", \"$password\", true]]" \
-    -- "$tool" balance --remember)
+run=$(HOME=$home XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember)
 expect "default path run" 0 "$(field status <<<"$run")"
 expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
 expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
@@ -94,9 +115,7 @@ expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvel
 # exit status, and the user is told the pair was not remembered.
 : >"$work/plain-file"
 for place in "--settings $work/missing/e.ini" ""; do
-    run=$(HOME=$work/plain-file XDG_CONFIG_HOME= python3 "$src/tools/pty_run.py" \
-        "[[\"Номер договора: \", \"$number\", false], [\"Пароль: \", \"$password\", true]]" \
-        -- "$tool" balance --remember $place)
+    run=$(HOME=$work/plain-file XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember $place)
     expect "nothing storable [$place]: the balance's status" 0 "$(field status <<<"$run")"
     contains "nothing storable [$place]: balance shown" "1234.56" "$(field output <<<"$run")"
     contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"

@@ -1,49 +1,82 @@
+// The call runs in a child whose controlling terminal is a fresh pseudo-terminal;
+// what it prints is the box.  The prompt itself is tested through the command
+// (tests/net/cli_balance_test.sh).
 #include "user_play.h"
 
 #include "account/login_dialog.h"
 #include "billing_sim.h"
 #include "common/heap_text.h"
 #include "common/texts.h"
-#include "pty_terminal.h"
 
+#include <algorithm>
+#include <clocale>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+void type(int master, const std::string& text)
+{
+    EXPECT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+}
+
+// Waits for `child` to end (30 s at most: then it is killed).
+void wait_for_end(pid_t child)
+{
+    for (int i = 0; i < 300 && waitpid(child, nullptr, WNOHANG) == 0; ++i) {
+        usleep(100 * 1000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+}  // namespace
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
-    PtyTerminal terminal;
-    terminal.start([call, answer] {
-        FILE* printed = tmpfile();
+    FILE* printed = tmpfile();
+    int master = -1;
+    // Hanging up the terminal ends the child's input, not the child.
+    sighandler_t hang_up = signal(SIGHUP, SIG_IGN);
+    pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
         dup2(fileno(printed), 1);
         dup2(fileno(printed), 2);
+        setlocale(LC_ALL, "ru_RU.UTF-8");
         set_login_remember(answer != nullptr && answer->remember);
         int result = call(nullptr);
         fflush(stdout);
         fflush(stderr);
-        std::string box(4096, '\0');
-        box.resize(pread(fileno(printed), &box[0], box.size(), 0) > 0 ? strlen(box.c_str()) : 0);
-        return std::to_string(result) + (credentials_wiped() ? " wiped\n" : " kept\n") + box;
-    });
-    if (answer == nullptr) {
-        close(terminal.master);  // reading the terminal ends at once
-        terminal.master = -1;
-    } else if (answer->number == nullptr) {
-        EXPECT_TRUE(terminal.wait_for("Номер договора: "));
-        terminal.type("\x04");
-    } else {
-        terminal.answer(answer->number, answer->password);
+        dprintf(1, "\n%d %d", result, credentials_wiped() ? 1 : 0);
+        _exit(0);
     }
-    std::string reply = terminal.result();
-    size_t line_end = reply.find('\n');
-    Played played = {-100, "", false};
-    if (line_end != std::string::npos) {
-        played.result = atoi(reply.c_str());
-        played.wiped = reply.compare(line_end - 5, 5, "wiped") == 0;
-        played.box = reply.substr(line_end + 1);
-        if (!played.box.empty() && played.box.back() == '\n') {
-            played.box.pop_back();
+    signal(SIGHUP, hang_up);
+    if (answer == nullptr || answer->number == nullptr) {
+        type(master, "\x04");  // end of input: a prompt is cancelled
+    } else {
+        type(master, answer->number + std::string("\n"));
+        // The password prompt flushes what was typed ahead: wait for it.
+        termios mode = {};
+        for (int i = 0; i < 50 && tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO) != 0; ++i) {
+            usleep(100 * 1000);
         }
+        type(master, answer->password + std::string("\n"));
+    }
+    wait_for_end(child);
+    close(master);
+    std::string box(64 * 1024, '\0');
+    box.resize(static_cast<size_t>(std::max<ssize_t>(0, pread(fileno(printed), &box[0], box.size(), 0))));
+    fclose(printed);
+    Played played = {-100, "", false};
+    size_t trailer = box.rfind('\n');
+    int wiped = 0;
+    if (trailer != std::string::npos && sscanf(box.c_str() + trailer, "\n%d %d", &played.result, &wiped) == 2) {
+        played.wiped = wiped == 1;
+        box.resize(trailer);
+        played.box = !box.empty() && box.back() == '\n' ? box.substr(0, box.size() - 1) : box;
     }
     return played;
 }
