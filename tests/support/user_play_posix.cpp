@@ -8,11 +8,9 @@
 #include "common/heap_text.h"
 #include "common/texts.h"
 
-#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -23,24 +21,12 @@ void type(int master, const std::string& text)
 {
     EXPECT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
-
-// Waits for `child` to end (30 s at most: then it is killed).
-void wait_for_end(pid_t child)
-{
-    for (int i = 0; i < 300 && waitpid(child, nullptr, WNOHANG) == 0; ++i) {
-        usleep(100 * 1000);
-    }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-}
 }  // namespace
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
     FILE* printed = tmpfile();
     int master = -1;
-    // Hanging up the terminal ends the child's input, not the child.
-    sighandler_t hang_up = signal(SIGHUP, SIG_IGN);
     pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
         dup2(fileno(printed), 1);
@@ -53,7 +39,6 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
         dprintf(1, "\n%d %d", result, credentials_wiped() ? 1 : 0);
         _exit(0);
     }
-    signal(SIGHUP, hang_up);
     if (answer == nullptr || answer->number == nullptr) {
         type(master, "\x04");  // end of input: a prompt is cancelled
     } else {
@@ -65,10 +50,15 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
         }
         type(master, answer->password + std::string("\n"));
     }
-    wait_for_end(child);
+    for (int i = 0; i < 300 && waitpid(child, nullptr, WNOHANG) == 0; ++i) {  // 30 s at most
+        usleep(100 * 1000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
     close(master);
     std::string box(64 * 1024, '\0');
-    box.resize(static_cast<size_t>(std::max<ssize_t>(0, pread(fileno(printed), &box[0], box.size(), 0))));
+    ssize_t got = pread(fileno(printed), &box[0], box.size(), 0);
+    box.resize(got > 0 ? static_cast<size_t>(got) : 0);
     fclose(printed);
     Played played = {-100, "", false};
     size_t trailer = box.rfind('\n');

@@ -8,8 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
@@ -65,17 +65,13 @@ protected:
         directory = pattern;
         path = directory + "/Tarvelon.ini";
     }
-    void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + directory + "'").c_str())); }
+    void TearDown() override { std::filesystem::remove_all(directory); }
     std::vector<std::string> entries()
     {
         std::vector<std::string> names;
-        DIR* dir = opendir(directory.c_str());
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') {
-                names.push_back(entry->d_name);
-            }
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+            names.push_back(entry.path().filename());
         }
-        closedir(dir);
         std::sort(names.begin(), names.end());
         return names;
     }
