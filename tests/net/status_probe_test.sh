@@ -52,7 +52,6 @@ in_client() { timeout 10 ip netns exec $client "$@"; }
 forwarded_requests() {
     ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'
 }
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # "Send: 1 234" of a status text -> 1234
 count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
@@ -84,9 +83,6 @@ with_hosts() {
 expect "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
 expect "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
 expect "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
-out=$(in_client "$cli" probe 10.0.0.77 2>/dev/null)
-expect "tarvelon probe without an answer: exit status" 2 "$?"
-expect "tarvelon probe without an answer: no output" "" "$out"
 
 as_nobody() { in_client setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$@"; }
 expect "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
@@ -98,30 +94,26 @@ if command -v setcap >/dev/null; then
     expect "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
 fi
 
-# A router that drops every packet with IP options: nothing comes back, and the
-# probe answers 0 (the wait is reported, not asserted: timing belongs to bench/).
+# A router that drops every packet with IP options: nothing comes back after
+# the one request, and the probe says so by its status alone.
 ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
 requests=$(forwarded_requests)
-start=$(now_ms)
-expect "router dropping options" 0.0.0.0 "$(probe in_client "$cli" probe 198.51.100.2)"
-waited=$(( $(now_ms) - start ))
-echo "the probe answered after $waited ms"
+out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
+expect "probe without an answer: exit status" 2 "$?"
+expect "probe without an answer: no output" "" "$out"
 expect "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
-# The status text's counters are those of c0 and grow with traffic.
+# The status text's counters are c0's: between its counts read before and after.
+c0=/sys/class/net/c0/statistics
+before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
 status=$(in_client "$cli" status --no-probe)
-sent_before=$(echo "$status" | count_of Send)
-received_before=$(echo "$status" | count_of Recv)
-in_client ping -q -c 3 -i 0.2 -s 1000 10.0.0.1 >/dev/null
-sysfs_sent=$(in_client cat /sys/class/net/c0/statistics/tx_bytes)
-status=$(in_client "$cli" status --no-probe)
-sent_after=$(echo "$status" | count_of Send)
-received_after=$(echo "$status" | count_of Recv)
-echo "counters: sent $sent_before -> $sent_after, received $received_before -> $received_after"
-holds() { [ "$@" ] && echo yes || echo no; }
-expect "sent count grew" yes "$(holds "$sent_after" -gt $((sent_before + 3000)))"
-expect "received count grew" yes "$(holds "$received_after" -gt $((received_before + 3000)))"
-expect "sent count is c0's" yes "$(holds "$sent_after" -ge $((sysfs_sent % 4294967296)))"
+after=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
+shown="$(count_of Send <<<"$status") $(count_of Recv <<<"$status")"
+echo "c0 before:" $before "shown:" $shown "after:" $after
+between() { [ "$1" -le "$2" ] && [ "$2" -le "$3" ] && echo yes || echo no; }
+set -- $before $shown $after
+expect "sent count is c0's" yes "$(between $1 $3 $5)"
+expect "received count is c0's" yes "$(between $2 $4 $6)"
 
 # Row choice over the kernel's flags: permanent addresses are primary but not
 # dynamic, so the last one is shown; a secondary address with a lifetime does

@@ -6,63 +6,51 @@
 #include <vector>
 
 namespace {
-// Each shell call lasts the next of `durations`; the clock starts at `start`.
-// Every repeat hands over the same operation and record.
+// Each shell call lasts the next of `durations` (then 0 ms); every repeat hands
+// over the same operation and record.
 std::vector<uint32_t> durations;
 uint32_t clock_now;
-unsigned calls;
 std::vector<unsigned> operations;
-TrayRecord* last_record;
+TrayRecord record;
 
 uint32_t scripted_ticks()
 {
     return clock_now;
 }
 
-void scripted_call(unsigned operation, TrayRecord* record)
+void scripted_call(unsigned operation, TrayRecord* given)
 {
-    operations.push_back(operation);
-    last_record = record;
-    clock_now += calls < durations.size() ? durations[calls] : 0;
-    ++calls;
+    clock_now += operations.size() < durations.size() ? durations[operations.size()] : 0;
+    operations.push_back(given == &record ? operation : ~0u);  // ~0: another record
 }
 
-unsigned run(std::vector<uint32_t> script, uint32_t start = 1000)
+// A call of 3000 ms is not slow, one more is; the 20th slow call ends the
+// sequence; durations are measured across the wrap of the tick count.
+TEST(TrayRetry, SlowCallsAreRepeatedUpTo20Times)
 {
-    durations = script;
-    clock_now = start;
-    calls = 0;
-    operations.clear();
-    static TrayRecord record;
-    repeat_slow_calls(TRAY_MODIFY, &record, scripted_call, scripted_ticks);
-    EXPECT_EQ(last_record, &record);
-    EXPECT_EQ(operations, std::vector<unsigned>(calls, TRAY_MODIFY));
-    return calls;
+    const struct {
+        std::vector<uint32_t> durations;
+        uint32_t start;
+        unsigned calls;
+    } cases[] = {
+        {{0}, 1000, 1},
+        {{3000}, 1000, 1},
+        {{3001, 0}, 1000, 2},
+        {{3001, 3000}, 1000, 2},
+        {{5000, 4000, 12}, 1000, 3},
+        {std::vector<uint32_t>(19, 3001), 1000, 20},  // the 20th returns at once
+        {std::vector<uint32_t>(20, 3001), 1000, 20},
+        {std::vector<uint32_t>(40, 60000), 1000, 20},
+        {{100}, 0xFFFFFFC0u, 1},
+        {{3001, 0}, 0xFFFFFF00u, 2},
+        {{3000}, 0xFFFFFFFFu - 2999, 1},  // ending exactly on the wrap
+    };
+    for (const auto& c : cases) {
+        durations = c.durations;
+        clock_now = c.start;
+        operations.clear();
+        repeat_slow_calls(TRAY_MODIFY, &record, scripted_call, scripted_ticks);
+        EXPECT_EQ(operations, std::vector<unsigned>(c.calls, TRAY_MODIFY)) << c.durations[0] << " from " << c.start;
+    }
 }
 }  // namespace
-
-TEST(TrayRetry, ThreeSecondsIsNotSlowOneMoreIs)
-{
-    EXPECT_EQ(run({0}), 1u);
-    EXPECT_EQ(run({3000}), 1u);
-    EXPECT_EQ(run({3001, 0}), 2u);
-    EXPECT_EQ(run({3001, 3000}), 2u);
-    EXPECT_EQ(run({5000, 4000, 12}), 3u);
-}
-
-TEST(TrayRetry, TwentiethSlowCallEndsTheSequence)
-{
-    EXPECT_EQ(run(std::vector<uint32_t>(19, 3001)), 20u);  // the 20th returns at once
-    EXPECT_EQ(run(std::vector<uint32_t>(20, 3001)), 20u);
-    EXPECT_EQ(run(std::vector<uint32_t>(40, 60000)), 20u);
-}
-
-TEST(TrayRetry, WrapOfTheTickCountIsMeasuredRight)
-{
-    // 100 ms across the wrap: fast, not 4294967196 ms.
-    EXPECT_EQ(run({100}, 0xFFFFFFC0u), 1u);
-    // 3001 ms across the wrap: slow, so repeated.
-    EXPECT_EQ(run({3001, 0}, 0xFFFFFF00u), 2u);
-    // Ending exactly on the wrap.
-    EXPECT_EQ(run({3000}, 0xFFFFFFFFu - 2999), 1u);
-}
