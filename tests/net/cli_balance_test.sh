@@ -121,6 +121,43 @@ for place in "--settings $work/missing/e.ini" ""; do
     contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"
 done
 
+# The settings file is replaced whole: a writer killed mid-write (here by the
+# file-size limit) leaves the old file and nothing beside it; the next write
+# makes it private whatever its old mode, and removes temporaries of ours old
+# enough that no live writer owns them (minutes:mode:name), nobody else's.
+mkdir "$work/k"
+printf '[General]\r\nusername=1\r\n' >"$work/k/Tarvelon.ini"
+chmod 644 "$work/k/Tarvelon.ini"
+cp "$work/k/Tarvelon.ini" "$work/k.orig"
+run=$(ulimit -f 0; prompted "$(answers $number "$password")" --settings "$work/k/Tarvelon.ini" --remember)
+expect "killed mid-write: the old file whole" same "$(cmp -s "$work/k/Tarvelon.ini" "$work/k.orig" && echo same)"
+expect "killed mid-write: nothing beside it" Tarvelon.ini "$(ls "$work/k")"
+for stale in 2:600:new-Ab12Cd 0:600:new-Ef34Gh 2:644:new-Ij56Kl 2:600:backup; do
+    IFS=: read -r age mode name <<<"$stale"
+    echo "passhash=$hash" >"$work/k/Tarvelon.ini.$name"
+    chmod "$mode" "$work/k/Tarvelon.ini.$name"
+    touch -d "-$age minutes" "$work/k/Tarvelon.ini.$name"
+done
+run=$(prompted "$(answers $number "$password")" --settings "$work/k/Tarvelon.ini" --remember)
+expect "replaced, private" 600 "$(stat -c %a "$work/k/Tarvelon.ini")"
+expect "stale temporaries of ours gone, nothing else" \
+    "Tarvelon.ini Tarvelon.ini.backup Tarvelon.ini.new-Ef34Gh Tarvelon.ini.new-Ij56Kl" "$(ls "$work/k" | xargs)"
+
+# Through a chain of symbolic links to a file yet to be made: the links stay.
+mkdir -p "$work/s/sub"
+ln -s sub/link "$work/s/Tarvelon.ini"
+ln -s ../real.ini "$work/s/sub/link"
+run=$(prompted "$(answers $number "$password")" --settings "$work/s/Tarvelon.ini" --remember)
+expect "written through the links, which stay" "passhash=$hash link" \
+    "$(grep -o "passhash=$hash" "$work/s/real.ini") $([ -L "$work/s/Tarvelon.ini" ] && echo link)"
+
+# NUL bytes (UTF-16 text) would be lost in a rewrite: the file is left as it is, and the user told.
+printf '\xFF\xFE[\0G\0]\0' >"$work/n.ini"
+cp "$work/n.ini" "$work/n.orig"
+run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings "$work/n.ini" --remember)
+expect "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && echo same)"
+contains "NUL bytes: said so" "holds NUL bytes" "$(field output <<<"$run")"
+
 # Port 443 refused: the secure connection cannot open, exit 3 with text 3.
 "$sim" stop "$work/sim"
 expect "refused 443 exit status" 3 "$(unattended "$settings")"
