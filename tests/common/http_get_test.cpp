@@ -25,7 +25,7 @@ const uint32_t handshake_reset_status = FETCH_FAILED;
 const uint32_t handshake_reset_status = FETCH_TLS_FAILED;
 #endif
 
-const uint32_t body_length = 0xFFFFFFFF;  // the status is the body's length, and the body holds a part
+const uint32_t body_length = 0xFFFFFFFF;
 
 #define GOOD "--address 127.0.0.1 --cert good"
 #define DYNAMIC_INFO "%2Fuser%2Fv1%2FgetDynamicInfo%3Ftoken%3D7f3a9c2e51b04d68"
@@ -47,7 +47,7 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         const char* options;  // the simulator's, started again when they change; "": nothing listens
         const char* url;
         bool null;
-        uint32_t status;
+        uint32_t status;      // body_length: the body's own, and `body` is a part of it
         std::string body;
     } cases[] = {
         {"--address 127.0.0.23 --body-size 0", "https://127.0.0.23/x", false, 0, ""},
