@@ -77,8 +77,9 @@ protected:
 // (1251 under the suite's locale); one without the balance elements still shows
 // the template's two lines; a login reply that outgrows memory (code 4) shows
 // nothing.  The token goes into the second URL as the Windows edition sends it
-// (WinINet writes a space as "%20" and every other byte as it is); the method
-// part is cut at 1023 characters.
+// (WinINet writes a space as "%20", a backslash as "/", drops tabs and trailing
+// blanks and sends every other byte as it is); the method part is cut at 1023
+// characters.
 TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
 {
     const LoginAnswer remember = {"1234567", "password", true};
@@ -117,6 +118,7 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"-", 3, 0, catalogue_utf8(tls_text)},
         {"--token \"a b\"", 0, 2, balance_box, "a%20b"},
         {"--token \"a#b&c%d\"", 0, 2, no_values, "a#b&c%d"},
+        {"--token \"a\\b\tc \"", 0, 2, no_values, "a/bc"},
         {"--token \xC3\xA9", 0, 2, no_values, "\xC3\x83\xC2\xA9"},
         {"--token \"\"", 0, 2, balance_box, ""},
         {"--token " + std::string(1100, 'x'), 0, 2, no_values, std::string(1002, 'x')},
