@@ -1,10 +1,8 @@
 #!/bin/bash
-# Runs the ctest suites of the given presets inside a private network and mount
-# namespace: loopback only, so the billing simulator can take ports 80 and 443 on
-# 127.0.0.x, raw-socket tests can build their own namespaces, and a throwaway CA
-# can be made trusted without touching the host.  Needs root; without it the
-# tests that need the namespace skip themselves.
-#   tests/run-suite.sh native win64 win32-test
+# tests/run-suite.sh native win64 win32-test: the ctest suites of these presets in
+# a private network and mount namespace, where the billing simulator may take
+# ports 80 and 443 of 127.0.0.x, raw-socket tests may build namespaces of their
+# own and a throwaway CA is trusted.  Without root the tests that need it skip.
 # TARVELON_CTEST_ARGS: further ctest arguments, split on spaces (e.g. "-R ^unit_").
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,12 +13,9 @@ fi
 
 if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
     ip link set lo up
-    # Test-only certificates; the trust store is replaced in this mount namespace only.
-    if [ -x "$root/tools/billing_sim/make_certs.sh" ]; then
-        certs="$root/build/testca"
-        "$root/tools/billing_sim/make_certs.sh" "$certs" >/dev/null
-        mount --bind "$certs/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
-    fi
+    # The trust store is replaced in this mount namespace only.
+    "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null
+    mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
 fi
 
 # One X display for every test that shows a window.

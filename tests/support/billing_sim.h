@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 // Starts the simulator with billing_sim.py `options` (UTF-8, Windows-quoted);
@@ -15,17 +16,13 @@ void sim_stop();
 // The request log so far: one JSON line per request.
 std::string sim_log();
 
-bool in_test_namespace();
-
-// Every byte of app_state.credentials is zero.
-bool credentials_wiped();
-
 // A fixture whose tests need the simulator; the one it started is stopped after each.
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!in_test_namespace()) {
+        const char* netns = getenv("TARVELON_TEST_NETNS");
+        if (netns == nullptr || std::string(netns) != "1") {
             GTEST_SKIP() << "needs the test network namespace (TARVELON_TEST_NETNS=1)";
         }
     }

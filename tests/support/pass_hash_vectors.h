@@ -17,7 +17,3 @@ const PassHashVector pass_hash_vectors[] = {
     {"\xEF\xE0\xF0\xEE\xEB\xFC", "7afwCGJtkS3CAYfsrGrdlTrl2zk%3D"},              // пароль
     {"\xCF\xE0\xF0\xEE\xEB\xFC\xA8\xB8", "%2BnSMgD1C%2FYDUG0uDXDLHw2L4t7E%3D"},  // ПарольЁё
 };
-
-// FIPS 180 example: SHA-1 of "abc".
-const unsigned char sha1_of_abc[20] = {0xA9, 0x99, 0x3E, 0x36, 0x47, 0x06, 0x81, 0x6A, 0xBA, 0x3E,
-                                       0x25, 0x71, 0x78, 0x50, 0xC2, 0x6C, 0x9C, 0xD0, 0xD8, 0x9D};

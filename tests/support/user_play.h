@@ -5,6 +5,7 @@
 
 #include "common/app_state.h"
 
+#include <cstring>
 #include <string>
 
 // Types `number` and `password` and ticks remember; with a null number, cancels.
@@ -29,3 +30,10 @@ std::string catalogue_utf8(unsigned id);
 
 // Whether dialogs can be shown (Windows: an X display).
 bool can_play();
+
+// Played.wiped, for the two sides of play.
+inline bool credentials_wiped()
+{
+    const Credentials zero = {};
+    return memcmp(&app_state.credentials, &zero, sizeof zero) == 0;
+}
