@@ -20,17 +20,15 @@ struct Player {
 };
 Player player;
 
-BOOL CALLBACK find_own_dialog(HWND window, LPARAM found)
+BOOL CALLBACK find_dialog(HWND window, LPARAM found)
 {
     char class_name[16] = "";
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
     GetClassNameA(window, class_name, sizeof class_name);
-    if (process != GetCurrentProcessId() || strcmp(class_name, "#32770") != 0 || !IsWindowVisible(window)) {
+    if (strcmp(class_name, "#32770") != 0 || !IsWindowVisible(window)) {
         return TRUE;
     }
     *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
+    return GetDlgItem(window, 100) != nullptr;  // a box over the login dialog wins
 }
 
 std::string text_of(HWND window)
@@ -40,13 +38,17 @@ std::string text_of(HWND window)
     return text;
 }
 
-// Whenever it shows, the dialog wears the owner's icons, hides the password and
-// has the focus on the number.  A dialog back after a box is cancelled.
+// Whenever it shows, the dialog has its Russian title and the owner's icons,
+// hides the password and has the focus on the number.  Back after a box, it is
+// cancelled.
 void play_login(HWND dialog)
 {
     if (dialog == player.login && player.boxes == player.boxes_at_login) {
         return;  // answered, not yet closed
     }
+    wchar_t title[64] = L"";
+    GetWindowTextW(dialog, title, 64);
+    EXPECT_STREQ(L"Просмотр баланса лицевого счёта", title);
     EXPECT_EQ(GetDlgItem(dialog, 100), GetFocus()) << "the focus";
     EXPECT_NE(0, GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_PASSWORD);
     EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICON), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
@@ -67,7 +69,7 @@ void play_login(HWND dialog)
 VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND window = nullptr;
-    EnumWindows(find_own_dialog, reinterpret_cast<LPARAM>(&window));
+    EnumThreadWindows(GetCurrentThreadId(), find_dialog, reinterpret_cast<LPARAM>(&window));
     if (window != nullptr && GetDlgItem(window, 100) != nullptr) {
         play_login(window);
     } else if (window != nullptr && window != player.box_seen) {
