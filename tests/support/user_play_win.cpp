@@ -3,8 +3,6 @@
 #include "user_play.h"
 
 #include "billing_sim.h"
-#include "common/heap_text.h"
-#include "common/texts.h"
 
 #include <windows.h>
 
@@ -31,11 +29,18 @@ BOOL CALLBACK find_dialog(HWND window, LPARAM found)
     return GetDlgItem(window, 100) != nullptr;  // a box over the login dialog wins
 }
 
+std::string utf8_of(const wchar_t* text)
+{
+    char utf8[8192] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
 std::string text_of(HWND window)
 {
-    char text[4096] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
+    return utf8_of(text);
 }
 
 // Whenever it shows, the dialog has its Russian title and the owner's icons,
@@ -46,9 +51,7 @@ void play_login(HWND dialog)
     if (dialog == player.login && player.boxes == player.boxes_at_login) {
         return;  // answered, not yet closed
     }
-    wchar_t title[64] = L"";
-    GetWindowTextW(dialog, title, 64);
-    EXPECT_STREQ(L"Просмотр баланса лицевого счёта", title);
+    EXPECT_EQ("Просмотр баланса лицевого счёта", text_of(dialog));
     EXPECT_EQ(GetDlgItem(dialog, 100), GetFocus()) << "the focus";
     EXPECT_NE(0, GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_PASSWORD);
     EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICON), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
@@ -84,14 +87,6 @@ VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
-std::string ansi_to_utf8(const std::string& text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    std::string utf8(4 * text.size() + 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8.c_str();
-}
 }  // namespace
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
@@ -110,7 +105,7 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
     player.owner = CreateWindowExA(0, "UserPlayOwner", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                    nullptr, window_class.hInstance, nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 100, play_tick);
-    Played played = {call(player.owner), ansi_to_utf8(player.text), credentials_wiped()};
+    Played played = {call(player.owner), player.text, credentials_wiped()};
     KillTimer(nullptr, timer);
     DestroyWindow(player.owner);
     return played;
@@ -118,10 +113,9 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 
 std::string catalogue_utf8(unsigned id)
 {
-    char* text = load_text(id);
-    std::string copy = ansi_to_utf8(text != nullptr ? text : "");
-    free_text(text);
-    return copy;
+    wchar_t text[2048] = L"";
+    LoadStringW(GetModuleHandleA(nullptr), id, text, 2048);
+    return utf8_of(text);
 }
 
 bool can_play()
