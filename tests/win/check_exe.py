@@ -11,10 +11,8 @@ import struct
 import sys
 
 RT_MENU, RT_STRING, RUSSIAN = 4, 6, 0x419
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll", "comctl32.dll",
-    "advapi32.dll", "wininet.dll", "iphlpapi.dll", "ws2_32.dll", "icmp.dll", "msvcrt.dll",
-}
+SYSTEM_DLLS = {name + ".dll" for name in "kernel32 user32 gdi32 shell32 ole32 comctl32 advapi32 wininet iphlpapi "
+               "ws2_32 icmp msvcrt".split()}
 
 
 class Image:
