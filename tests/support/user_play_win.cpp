@@ -86,7 +86,6 @@ VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
 }
-
 }  // namespace
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)

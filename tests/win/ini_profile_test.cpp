@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -53,18 +53,11 @@ std::string new_file(const std::string& bytes)
     return path;
 }
 
-std::string bytes_of(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Every query gives the same value from the profile API and from ini_get.
 void expect_same_values(const std::string& path)
 {
-    std::string bytes = bytes_of(path);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     for (const Query& query : queries) {
         char ours[256] = {};
         char theirs[256] = {};

@@ -1,7 +1,7 @@
 #!/bin/bash
-# The running program from outside, without the billing API: tray callbacks
-# that rebuild the tooltip and start nothing, the addresses the Open commands
-# hand to the shell, taskbar re-creation, the context menu's Exit.
+# The running program from outside, without the billing API: single copy, tray
+# callbacks that rebuild the tooltip and start nothing, the addresses the Open commands hand to the
+# shell, taskbar re-creation, the context menu's Exit.
 set -u
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
 BUILD=${TARVELON_BUILD_DIR:?}
@@ -31,6 +31,7 @@ url() { sed -n "s/^TARVELON_$1_URL:STRING=//p" "$BUILD/CMakeCache.txt"; }
 
 start_copy first
 check "first copy runs" "$(driver pid >/dev/null && echo yes)" yes
+first=$(driver hwnd)
 check "one icon" "$(driver icons 1)" 1
 check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 tip=$(driver tip)
@@ -50,15 +51,18 @@ check "command 101 opens text 10" "$(opened_after 101)" "$(url STATS)"
 check "command 103 opens text 11" "$(opened_after 103)" "$(url STATS)
 $(url HOME)"
 
-# Callbacks for another icon id, a single click and commands outside 100-103
-# start nothing.
-for call in "5001 0x203" "5001 0x204" "5000 0x201" "5000 0x202"; do
-    check "callback $call" "$(driver callback $call)" 0
-done
+# Callbacks for another icon id and commands outside 100-103 do nothing.
+check "id 5001 double-click" "$(driver callback 5001 0x203)" 0
+check "id 5001 right press" "$(driver callback 5001 0x204)" 0
 driver command 104
 driver command 0x10000
 sleep 1
 check "nothing opened" "$(driver popups) $(wc -l <"$opened")" "dialogs=0 menus=0 2"
+# A single click refreshes the tooltip and starts nothing.
+check "left press" "$(driver callback 5000 0x201)" 0
+check "left release" "$(driver callback 5000 0x202)" 0
+sleep 1
+check "nothing opened by a click" "$(driver popups)" "dialogs=0 menus=0"
 check "still hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 
 # The shell loses its icons and announces a new taskbar: the icon comes back
@@ -70,11 +74,17 @@ driver taskbar-created
 check "icon back" "$(driver icons 1)" 1
 check "same tooltip" "$(driver tip)" "$tip"
 
+# A second copy: the first has gone before the second's window exists.
+start_copy second
+check "never two main windows" "$(driver watch "$first")" 1
+check "first copy exit status" "$(exit_status first)" 0
+check "one icon after the second start" "$(driver icons 1)" 1
+
 # Exit from the context menu.
 check "right press opens the menu" "$(driver callback 5000 0x204)" pending
 check "menu open" "$(driver popups)" "dialogs=0 menus=1"
 driver menu-click 4
-check "exit status after Exit" "$(exit_status first)" 0
+check "exit status after Exit" "$(exit_status second)" 0
 check "no icon after Exit" "$(driver icons 0)" 0
 
 [ "$failures" = 0 ]
