@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks a built Tarvelon.exe from its bytes: it imports nothing but Windows'
 own system libraries, and its texts and menu are the Russian ones.
-    check_exe.py EXE SOURCE_DIR
-The deployment texts (7, 10, 11) are compared with the CMakeCache.txt beside EXE.
+    check_exe.py EXE [EXE32]
+EXE32, the shipped 32-bit build, is checked when it exists.  The deployment
+texts (7, 10, 11) are compared with the CMakeCache.txt beside each.
 Prints one line per check; exit status 1 when any fails."""
 
 import os
@@ -55,13 +56,6 @@ class Image:
         return None
 
 
-def utf16_string(data, at):
-    end = at
-    while data[end:end + 2] != b"\0\0":
-        end += 2
-    return data[at:end].decode("utf-16-le"), end + 2
-
-
 def catalogue(source, cache):
     text = open(os.path.join(source, "res", "texts.inc.in"), encoding="utf-8").read()
     values = dict(re.findall(r"^(TARVELON_\w+_URL):STRING=(.*)$", cache, re.M))
@@ -84,7 +78,9 @@ def menu_items(data, at):
     while True:
         flags = struct.unpack_from("<H", data, at)[0]
         ident = None if flags & 0x10 else struct.unpack_from("<H", data, at + 2)[0]
-        text, at = utf16_string(data, at + (2 if flags & 0x10 else 4))
+        at += 2 if flags & 0x10 else 4
+        text = data[at:].decode("utf-16-le", "replace").split("\0", 1)[0]
+        at += 2 * len(text) + 2
         sub = None
         if flags & 0x10:
             sub, at = menu_items(data, at)
@@ -93,8 +89,7 @@ def menu_items(data, at):
             return items, at
 
 
-def main():
-    exe, source = sys.argv[1], sys.argv[2]
+def check_exe(exe, source):
     cache = open(os.path.join(os.path.dirname(os.path.abspath(exe)), "CMakeCache.txt")).read()
     image = Image(open(exe, "rb").read())
     failures = 0
@@ -121,8 +116,13 @@ def main():
         (0, "", None),
         (100, "Выход", None)])]
     check("menu 100, Russian, exactly", menu is not None and menu_items(menu, 4)[0] == expected_menu)
-    return 1 if failures else 0
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    optional = sys.argv[2:3]
+    if optional and not os.path.exists(optional[0]):
+        print("note: no 32-bit build at %s; build the win32 preset to check it too" % optional[0])
+        optional = []
+    sys.exit(1 if sum(check_exe(exe, source) for exe in sys.argv[1:2] + optional) else 0)

@@ -40,15 +40,13 @@ const char* const files[] = {
     "",
 };
 
-int file_count = 0;
-
 // A fresh file each time: Wine keeps recently read profiles cached.
 std::string new_file(const std::string& bytes)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = std::string(temp) + "ini_profile_test." + std::to_string(GetCurrentProcessId()) + "." +
-        std::to_string(++file_count) + ".ini";
+    char directory[MAX_PATH] = "";
+    char path[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, "ini", 0, path);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }

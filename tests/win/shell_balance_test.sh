@@ -94,8 +94,7 @@ check "settings unchanged" "$(cmp -s "$WORK/Tarvelon.ini" "$WORK/before.ini" && 
 # the dialog ends unconfirmed, nothing is queried or stored.
 rm -f "$WORK/Tarvelon.ini"
 start_copy third
-driver pid >/dev/null
-third=$(driver hwnd)
+third=$(driver pid >/dev/null && driver hwnd)
 driver icons 1 >/dev/null
 driver callback 5000 0x203 >/dev/null
 driver login $contract $password

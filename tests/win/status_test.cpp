@@ -129,7 +129,7 @@ TEST(StatusSummary, RowsAreTheSystemTables)
     ASSERT_EQ(address_count, addresses.size());
     for (uint32_t i = 0; i < address_count; ++i) {
         EXPECT_EQ(std::make_tuple(rows[i].address, rows[i].if_index, rows[i].flags),
-                  std::make_tuple(addresses[i].dwAddr, addresses[i].dwIndex, static_cast<uint32_t>(addresses[i].wType)));
+                  std::make_tuple(addresses[i].dwAddr, addresses[i].dwIndex, uint32_t{addresses[i].wType}));
     }
     ASSERT_EQ(interface_count, before.size());
     for (uint32_t i = 0; i < interface_count; ++i) {
