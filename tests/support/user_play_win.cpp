@@ -7,13 +7,12 @@
 #include <windows.h>
 
 namespace {
+// A tick comes only while a modal loop waits for messages: never between a
+// window's creation and its set-up, nor before what the player posted is handled.
 struct Player {
     const LoginAnswer* answer;
     HWND owner;
-    HWND login;        // the login dialog last played
-    int boxes;         // boxes OKed so far
-    int boxes_at_login;
-    HWND box_seen;     // read on the tick after the one that found it: its set-up is done
+    HWND login;        // the login dialog answered
     std::string text;  // of the first box
 };
 Player player;
@@ -48,9 +47,6 @@ std::string text_of(HWND window)
 // cancelled.
 void play_login(HWND dialog)
 {
-    if (dialog == player.login && player.boxes == player.boxes_at_login) {
-        return;  // answered, not yet closed
-    }
     EXPECT_EQ("Просмотр баланса лицевого счёта", text_of(dialog));
     EXPECT_EQ(GetDlgItem(dialog, 100), GetFocus()) << "the focus";
     EXPECT_NE(0, GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_PASSWORD);
@@ -66,7 +62,6 @@ void play_login(HWND dialog)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     }
     player.login = dialog;
-    player.boxes_at_login = player.boxes;
 }
 
 VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
@@ -75,14 +70,11 @@ VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
     EnumThreadWindows(GetCurrentThreadId(), find_dialog, reinterpret_cast<LPARAM>(&window));
     if (window != nullptr && GetDlgItem(window, 100) != nullptr) {
         play_login(window);
-    } else if (window != nullptr && window != player.box_seen) {
-        player.box_seen = window;
-    } else if (window != nullptr && GetDlgItem(window, IDOK) != nullptr) {
-        if (player.boxes++ == 0) {
+    } else if (window != nullptr) {
+        if (player.text.empty()) {
             player.text = text_of(GetDlgItem(window, 0xFFFF));
         }
         EXPECT_EQ(text_of(GetWindow(window, GW_OWNER)), text_of(window)) << "the box's caption";
-        player.box_seen = nullptr;
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
 }
