@@ -5,8 +5,8 @@
 #   tests/support/          helpers for the tests: *.cpp plus *_win.cpp or *_posix.cpp
 #   tests/win/*_test.cpp    Windows GoogleTest programs, run under Wine: 64-bit (win64)
 #                           and 32-bit (win32-test), from the same sources
-#   tests/win/*_driver.cpp  Windows helper programs that tests start (no GoogleTest);
-#                           tools/wine/ and bench/ hold the ones the demo and soak use too
+#   tools/wine/*_driver.cpp Windows helper programs that the tests, the demo and the
+#   bench/*_driver.cpp      soak run start (no GoogleTest)
 #   tests/win/*_test.sh     scripts driving the build's Windows programs from outside
 #   tests/net/*_test.sh     native end-to-end scripts; exit 77 = skipped (not root, no namespace)
 # A test that needs the billing simulator or raw sockets runs only inside the
@@ -57,8 +57,8 @@ if(WIN32)
 
   # Programs that act on the Windows program from outside: the tests', the demo's
   # and the soak run's.
-  file(GLOB drivers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_driver.cpp
-       ${CMAKE_SOURCE_DIR}/tools/wine/*_driver.cpp ${CMAKE_SOURCE_DIR}/bench/*_driver.cpp)
+  file(GLOB drivers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/wine/*_driver.cpp
+       ${CMAKE_SOURCE_DIR}/bench/*_driver.cpp)
   foreach(src ${drivers})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src} ${TARVELON_RESOURCES})

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace {
 std::string run_dir;  // as the simulator sees it; "Z:" + run_dir for us
@@ -60,7 +60,5 @@ void sim_stop()
 std::string sim_log()
 {
     std::ifstream file("Z:" + run_dir + "/requests.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }

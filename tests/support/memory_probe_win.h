@@ -45,16 +45,15 @@ inline void* replace_import(const char* function, void* replacement)
         auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
         for (; name->u1.AddressOfData != 0; ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0) {
-                continue;
+            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) == 0) {
+                void* before = reinterpret_cast<void*>(slot->u1.Function);
+                DWORD protection = 0;
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+                slot->u1.Function = static_cast<decltype(slot->u1.Function)>(reinterpret_cast<uintptr_t>(replacement));
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+                return before;
             }
-            void* before = reinterpret_cast<void*>(slot->u1.Function);
-            DWORD protection = 0;
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            slot->u1.Function = static_cast<decltype(slot->u1.Function)>(reinterpret_cast<uintptr_t>(replacement));
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            return before;
         }
     }
     return nullptr;

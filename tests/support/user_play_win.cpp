@@ -1,113 +1,112 @@
-// The dialog is played by login_dialog_driver; the boxes are read by a thread
-// of this process while the call's modal loop runs.
+// The user is a timer of this thread: the modal loops of the login dialog and
+// of the boxes dispatch it, so it plays them without a second thread or process.
 #include "user_play.h"
 
 #include "billing_sim.h"
-#include "common/heap_text.h"
-#include "common/texts.h"
-#include "login_driver_win.h"
+
+#include <windows.h>
 
 namespace {
-struct BoxWatch {
-    volatile LONG stop;
-    bool refuse_login;
-    std::string text;
-    std::string caption;
+// A tick comes only while a modal loop waits for messages: never between a
+// window's creation and its set-up, nor before what the player posted is handled.
+struct Player {
+    const LoginAnswer* answer;
+    HWND owner;
+    HWND login;        // the login dialog answered
+    std::string text;  // of the first box
 };
+Player player;
 
-BOOL CALLBACK find_own_dialog(HWND window, LPARAM found)
+BOOL CALLBACK find_dialog(HWND window, LPARAM found)
 {
     char class_name[16] = "";
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
     GetClassNameA(window, class_name, sizeof class_name);
-    if (process != GetCurrentProcessId() || strcmp(class_name, "#32770") != 0 || !IsWindowVisible(window)) {
+    if (strcmp(class_name, "#32770") != 0 || !IsWindowVisible(window)) {
         return TRUE;
     }
     *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
+    return GetDlgItem(window, 100) != nullptr;  // a box over the login dialog wins
 }
 
-// The text the window keeps, in the ANSI code page, read without a message: a
-// WM_GETTEXT sent to the box's thread can stay unanswered under 32-bit Wine.
-std::string kept_text(HWND window)
+std::string utf8_of(const wchar_t* text)
 {
-    wchar_t wide[4096] = L"";
-    InternalGetWindowText(window, wide, 4096);
-    char text[4096 * 2] = "";
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
+    char utf8[8192] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
 }
 
-DWORD WINAPI watch_boxes(void* context)
+std::string text_of(HWND window)
 {
-    BoxWatch* watch = static_cast<BoxWatch*>(context);
-    for (int i = 0; i < 300 && watch->stop == 0; ++i, Sleep(100)) {
-        HWND window = nullptr;
-        EnumWindows(find_own_dialog, reinterpret_cast<LPARAM>(&window));
-        if (window != nullptr && GetDlgItem(window, 100) != nullptr) {
-            if (watch->refuse_login) {
-                PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            }
-        } else if (window != nullptr && GetDlgItem(window, IDOK) != nullptr) {  // not a half-made login dialog
-            Sleep(200);  // let the box finish its own set-up
-            watch->text = kept_text(GetDlgItem(window, 0xFFFF));
-            watch->caption = kept_text(window);
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
-            return 0;
-        }
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
+    return utf8_of(text);
+}
+
+// Whenever it shows, the dialog has its Russian title and the owner's icons,
+// hides the password and has the focus on the number.  Back after a box, it is
+// cancelled.
+void play_login(HWND dialog)
+{
+    EXPECT_EQ("Просмотр баланса лицевого счёта", text_of(dialog));
+    EXPECT_EQ(GetDlgItem(dialog, 100), GetFocus()) << "the focus";
+    EXPECT_NE(0, GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICON), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICONSM), SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
+    const LoginAnswer* answer = player.answer;
+    if (answer == nullptr || answer->number == nullptr || dialog == player.login) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        SetDlgItemTextA(dialog, 100, answer->number);
+        SetDlgItemTextA(dialog, 101, answer->password);
+        CheckDlgButton(dialog, 102, answer->remember ? BST_CHECKED : BST_UNCHECKED);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     }
-    return 0;
+    player.login = dialog;
 }
-std::string ansi_to_utf8(const std::string& text)
+
+VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
 {
-    std::wstring wide(text.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    std::string utf8(4 * text.size() + 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8.c_str();
+    HWND window = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), find_dialog, reinterpret_cast<LPARAM>(&window));
+    if (window != nullptr && GetDlgItem(window, 100) != nullptr) {
+        play_login(window);
+    } else if (window != nullptr) {
+        if (player.text.empty()) {
+            player.text = text_of(GetDlgItem(window, 0xFFFF));
+        }
+        EXPECT_EQ(text_of(GetWindow(window, GW_OWNER)), text_of(window)) << "the box's caption";
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
 }
 }  // namespace
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
-    HWND owner = make_owner("Tarvelon v2.6");
-    BoxWatch watch = {0, answer == nullptr, "", ""};
-    HANDLE thread = CreateThread(nullptr, 0, watch_boxes, &watch, 0, nullptr);
-    Played played = {-100, "", false};
-    if (answer == nullptr) {
-        played.result = call(owner);
-    } else if (answer->number == nullptr) {
-        played.result = run_with_driver(call, owner, {"wait", "click=2"});
-    } else {
-        std::vector<std::string> steps = {"wait", std::string("set=100=") + answer->number,
-                                          std::string("set=101=") + answer->password};
-        if (answer->remember) {
-            steps.push_back("tick=102");
-        }
-        steps.push_back("click=1");
-        played.result = run_with_driver(call, owner, steps);
-    }
-    InterlockedExchange(&watch.stop, 1);
-    WaitForSingleObject(thread, 35000);
-    CloseHandle(thread);
-    DestroyWindow(owner);
-    played.box = ansi_to_utf8(watch.text);
-    played.wiped = credentials_wiped();
-    if (!watch.text.empty()) {
-        char* title = load_text(TEXT_TITLE);
-        EXPECT_STREQ(title, watch.caption.c_str()) << "the box's caption";
-        free_text(title);
-    }
+    // A stand-in for the main window, with class icons.
+    WNDCLASSEXA window_class = {};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));    // IDI_APPLICATION
+    window_class.hIconSm = LoadIconA(nullptr, MAKEINTRESOURCEA(32516));  // IDI_INFORMATION
+    window_class.lpszClassName = "UserPlayOwner";
+    RegisterClassExA(&window_class);
+    player = Player();
+    player.answer = answer;
+    player.owner = CreateWindowExA(0, "UserPlayOwner", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                   nullptr, window_class.hInstance, nullptr);
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, play_tick);
+    Played played = {call(player.owner), player.text, credentials_wiped()};
+    KillTimer(nullptr, timer);
+    DestroyWindow(player.owner);
     return played;
 }
 
 std::string catalogue_utf8(unsigned id)
 {
-    char* text = load_text(id);
-    std::string copy = ansi_to_utf8(text != nullptr ? text : "");
-    free_text(text);
-    return copy;
+    wchar_t text[2048] = L"";
+    LoadStringW(GetModuleHandleA(nullptr), id, text, 2048);
+    return utf8_of(text);
 }
 
 bool can_play()

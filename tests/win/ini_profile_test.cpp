@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -40,31 +40,22 @@ const char* const files[] = {
     "",
 };
 
-int file_count = 0;
-
 // A fresh file each time: Wine keeps recently read profiles cached.
 std::string new_file(const std::string& bytes)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = std::string(temp) + "ini_profile_test." + std::to_string(GetCurrentProcessId()) + "." +
-        std::to_string(++file_count) + ".ini";
+    char directory[MAX_PATH] = "";
+    char path[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, "ini", 0, path);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
-}
-
-std::string bytes_of(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 // Every query gives the same value from the profile API and from ini_get.
 void expect_same_values(const std::string& path)
 {
-    std::string bytes = bytes_of(path);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     for (const Query& query : queries) {
         char ours[256] = {};
         char theirs[256] = {};

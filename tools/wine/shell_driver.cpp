@@ -15,6 +15,8 @@
 //                                    with ok, presses its button
 //   shell_driver rect                the screen rectangle of the program's open dialog
 //                                    or box: X Y WIDTH HEIGHT
+//   shell_driver login NUMBER PASSWORD [ok]   types into the open login dialog,
+//                                    ticks remember; with ok, presses OK
 //   shell_driver menu-click ITEM     clicks item ITEM (0 = top) of the open context menu
 //   shell_driver close               sends a close request, as a new copy does
 //   shell_driver forget-icon         deletes the icon from the tray as a shell restart would
@@ -314,6 +316,12 @@ int run(int argc, char** argv)
             return IsWindow(box) ? 1 : 0;
         }
         return 0;
+    }
+    if (verb == "login" && argc >= 4) {
+        HWND dialog = open_popups(pid).dialog;
+        bool typed = SetDlgItemTextA(dialog, 100, argv[2]) && SetDlgItemTextA(dialog, 101, argv[3]) &&
+            CheckDlgButton(dialog, 102, BST_CHECKED);
+        return typed && (argc == 4 || PostMessageA(dialog, WM_COMMAND, IDOK, 0)) ? 0 : 1;
     }
     if (verb == "rect") {
         RECT rect = {};
