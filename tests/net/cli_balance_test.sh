@@ -13,14 +13,7 @@ export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
-failures=0
-
-expect() {  # name expected actual
-    if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
-}
-contains() {  # name needle haystack
-    case $3 in *"$2"*) echo "ok   $1" ;; *) echo "FAIL $1: [$2] not in [$3]"; failures=$((failures + 1)) ;; esac
-}
+. "$src/tests/net/checks.sh"
 # The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
 pass_hash() {
     printf %s "$1" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
@@ -33,11 +26,9 @@ answers() {
 labels = ["Contract number: ", "Password: "] if os.environ["LC_ALL"] == "C" else ["Номер договора: ", "Пароль: "]
 print(json.dumps([[labels[i % 2], None if a == "^D" else a, i % 2 == 1] for i, a in enumerate(sys.argv[1:])]))' "$@"
 }
-# tarvelon balance [options...] on a pseudo-terminal, the answers typed.
 prompted() {  # answers [options...]
     python3 "$src/tools/pty_run.py" "$1" -- "$tool" balance "${@:2}"
 }
-# No terminal at all: a new session without a controlling terminal.
 unattended() {  # settings -> prints status, stdout and stderr on separate lines
     setsid "$tool" balance --settings "$1" </dev/null >"$work/out" 2>"$work/err"
     echo "$?"
@@ -59,7 +50,6 @@ contains "balance shown" "Баланс (рублей): 1234.56"$'\r\n'"Дней 
 expect "settings file mode" 600 "$(stat -c %a "$settings" 2>/dev/null)"
 expect "the pair stored" "$(printf '[General]\r\nusername=%s\r\npasshash=%s\r' $number "$hash")" "$(cat "$settings")"
 
-# Second run: the stored pair, no terminal needed.
 expect "stored pair used without a prompt" 0 "$(unattended "$settings")"
 contains "balance printed" "1234.56" "$(cat "$work/out")"
 
@@ -95,11 +85,9 @@ run=$(unshare --mount --propagation private sh -c \
 expect "no converter exit status" 5 "$(field status <<<"$run")"
 expect "no converter: asked once" 1 "$(field output <<<"$run" | grep -c "Номер договора")"
 
-# Nothing stored and no terminal: exit 4 with advice.
 expect "no terminal exit status" 4 "$(unattended "$work/d.ini")"
 contains "no terminal advice" "--remember" "$(cat "$work/err")"
 
-# The default settings path, created private.
 home=$work/home
 run=$(HOME=$home XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember)
 expect "default path run" 0 "$(field status <<<"$run")"
@@ -138,7 +126,7 @@ expect "replaced, private" 600 "$(stat -c %a "$work/k/Tarvelon.ini")"
 expect "stale temporaries of ours gone, nothing else" \
     "Tarvelon.ini Tarvelon.ini.backup Tarvelon.ini.new-Ef34Gh Tarvelon.ini.new-Ij56Kl" "$(ls "$work/k" | xargs)"
 
-# Through a chain of symbolic links to a file yet to be made: the links stay.
+# A chain of symbolic links to a file yet to be made.
 mkdir -p "$work/s/sub"
 ln -s sub/link "$work/s/Tarvelon.ini"
 ln -s ../real.ini "$work/s/sub/link"
@@ -153,7 +141,6 @@ run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings "$wo
 expect "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && echo same)"
 contains "NUL bytes: said so" "holds NUL bytes" "$(field output <<<"$run")"
 
-# Port 443 refused: the secure connection cannot open, exit 3 with text 3.
 "$sim" stop "$work/sim"
 expect "refused 443 exit status" 3 "$(unattended "$settings")"
 contains "refused 443 text" "Ошибка соединения с сервером!" "$(cat "$work/err")"

@@ -34,20 +34,11 @@ done
 ip -n $client route add default via 10.0.0.1
 ip -n $server route add default via 198.51.100.1
 ip netns exec $router sysctl -qw net.ipv4.ip_forward=1
-# Counts the echo requests that the router forwards.
 ip netns exec $router nft 'add table ip watch; add chain ip watch forward { type filter hook forward priority 0; };
     add rule ip watch forward icmp type echo-request counter'
 set +e
 
-failures=0
-expect() {  # what expected actual
-    if [ "$2" = "$3" ]; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
+. "$TARVELON_SOURCE_DIR/tests/net/checks.sh"
 in_client() { timeout 10 ip netns exec $client "$@"; }
 forwarded_requests() {
     ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'

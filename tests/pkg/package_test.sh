@@ -27,7 +27,6 @@ check "control: Depends: libcurl4" has "Depends: .*libcurl4" "$(dpkg-deb --info 
 check "contents: the README" has " \./usr/share/doc/tarvelon/README\$" "$(dpkg-deb --contents "$deb")"
 check "lintian: no errors" lintian --fail-on error "$deb"
 
-# The shipped binary: no sanitizer runtime, Debian's hardening.
 scratch=$(mktemp -d)
 trap 'umount -l "$scratch"; rmdir "$scratch"' EXIT
 mount -t tmpfs tmpfs "$scratch"
@@ -37,7 +36,6 @@ check "no sanitizer runtime" bash -c "! readelf -dW --dyn-syms '$binary' | grep 
 check "hardening (PIE, stack protector, fortify, RELRO, BIND_NOW)" \
     hardening-check --nocfprotection "$binary"
 
-# Installed as a user would, in the throwaway root.
 for dir in /usr /etc /var; do
     mkdir -p "$scratch/layers$dir/upper" "$scratch/layers$dir/work"
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$scratch/layers$dir/upper,workdir=$scratch/layers$dir/work" "$dir" || exit 1

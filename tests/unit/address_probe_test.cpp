@@ -16,7 +16,6 @@ uint32_t recorded(const Bytes& options)
     return first_recorded_address(options.data(), options.size());
 }
 
-// An IPv4 packet carrying `options` and an ICMP message of `type` with `identifier`.
 Bytes ip_packet(const Bytes& options, uint8_t type, uint16_t identifier)
 {
     Bytes packet(20, 0);

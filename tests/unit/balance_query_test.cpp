@@ -1,4 +1,3 @@
-// The reply scanner and the template renderer.
 #include "account/balance_query.h"
 #include "common/heap_text.h"
 

@@ -1,4 +1,3 @@
-// The retry rule of the tray calls over a scripted clock.
 #include "shell/tray_icon.h"
 
 #include <gtest/gtest.h>
