@@ -4,6 +4,7 @@
 #include "billing_sim.h"
 #include "common/heap_text.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -73,6 +74,9 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         {GOOD, "https://127.0.0.1:8443/user/v1/getDynamicInfo?token=7f3a9c2e51b04d68", false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=301&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=302&to=" DYNAMIC_INFO "&hops=100", false, body_length, "<balance>"},
+#if !defined(_WIN32)  // WinINet under Wine follows a redirect loop for ever; this client gives up
+        {GOOD, "https://127.0.0.1/redirect?code=302&to=" DYNAMIC_INFO "&hops=101", true, FETCH_FAILED, ""},
+#endif
         {GOOD, "https://127.0.0.1/redirect?code=303&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "http://127.0.0.1/redirect?code=307&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=308&to=" DYNAMIC_INFO, false, body_length, "308 Moved"},
@@ -90,6 +94,10 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         {"--address 127.0.0.1 --cert mismatch", "http://127.0.0.1/redirect?code=302&to=https%3A%2F%2F127.0.0.1" DYNAMIC_INFO,
          true, FETCH_FAILED, ""},
     };
+#if !defined(_WIN32)  // libcurl would obey these; every row goes direct all the same
+    setenv("http_proxy", "http://127.0.0.43:80", 1);
+    setenv("HTTPS_PROXY", "http://127.0.0.43:80", 1);
+#endif
     std::string options = "none yet";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
