@@ -90,8 +90,7 @@ fi
 ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
 requests=$(forwarded_requests)
 out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
-expect "probe without an answer: exit status" 2 "$?"
-expect "probe without an answer: no output" "" "$out"
+expect "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
 expect "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
 # The status text's counters are c0's: between its counts read before and after.
@@ -100,11 +99,9 @@ before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
 status=$(in_client "$cli" status --no-probe)
 after=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
 shown="$(count_of Send <<<"$status") $(count_of Recv <<<"$status")"
-echo "c0 before:" $before "shown:" $shown "after:" $after
 between() { [ "$1" -le "$2" ] && [ "$2" -le "$3" ] && echo yes || echo no; }
 set -- $before $shown $after
-expect "sent count is c0's" yes "$(between $1 $3 $5)"
-expect "received count is c0's" yes "$(between $2 $4 $6)"
+expect "sent, received counts are c0's (before, shown, after: $*)" "yes yes" "$(between $1 $3 $5) $(between $2 $4 $6)"
 
 # Row choice over the kernel's flags: permanent addresses are primary but not
 # dynamic, so the last one is shown; a secondary address with a lifetime does

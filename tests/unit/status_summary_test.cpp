@@ -10,10 +10,7 @@
 namespace {
 const uint32_t both = ADDRESS_PRIMARY | ADDRESS_DYNAMIC;
 
-uint32_t ip(const char* dotted)
-{
-    return inet_addr(dotted);
-}
+const auto ip = inet_addr;
 
 // Index 2 appears twice: the first matching interface row wins.
 const std::vector<InterfaceRow> interfaces = {{1, 100, 101}, {2, 200, 201}, {3, 300, 301}, {2, 9, 9}};

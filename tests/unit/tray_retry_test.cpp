@@ -12,11 +12,6 @@ uint32_t clock_now;
 std::vector<unsigned> operations;
 TrayRecord record;
 
-uint32_t scripted_ticks()
-{
-    return clock_now;
-}
-
 void scripted_call(unsigned operation, TrayRecord* given)
 {
     clock_now += operations.size() < durations.size() ? durations[operations.size()] : 0;
@@ -48,7 +43,7 @@ TEST(TrayRetry, SlowCallsAreRepeatedUpTo20Times)
         durations = c.durations;
         clock_now = c.start;
         operations.clear();
-        repeat_slow_calls(TRAY_MODIFY, &record, scripted_call, scripted_ticks);
+        repeat_slow_calls(TRAY_MODIFY, &record, scripted_call, [] { return clock_now; });
         EXPECT_EQ(operations, std::vector<unsigned>(c.calls, TRAY_MODIFY)) << c.durations[0] << " from " << c.start;
     }
 }
