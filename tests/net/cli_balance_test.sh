@@ -5,15 +5,14 @@
 # English under C.
 #   cli_balance_test.sh [tarvelon binary, default the build tree's]
 set -u
-[ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the private test namespace (tests/run-suite.sh)"; exit 77; }
 src=$TARVELON_SOURCE_DIR
+. "$src/tests/net/checks.sh"
 tool=${1:-$TARVELON_BUILD_DIR/tarvelon}
 [ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
 export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
-. "$src/tests/net/checks.sh"
 # The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
 pass_hash() {
     printf %s "$1" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |

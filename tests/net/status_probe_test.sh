@@ -2,12 +2,8 @@
 # The Linux status summary and the Record Route probe end to end, in network
 # namespaces that this script creates and removes:
 #   client 10.0.0.2 --- 10.0.0.1 router 198.51.100.1 --- 198.51.100.2 server
-# Needs root inside the private namespace of tests/run-suite.sh.
 set -u
-if [ "${TARVELON_TEST_NETNS:-}" != 1 ] || [ "$(id -u)" != 0 ]; then
-    echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"
-    exit 77
-fi
+. "$TARVELON_SOURCE_DIR/tests/net/checks.sh"
 for command in nft ping setpriv strace; do
     command -v $command >/dev/null || { echo "skipped: $command is not installed"; exit 77; }
 done
@@ -38,7 +34,6 @@ ip netns exec $router nft 'add table ip watch; add chain ip watch forward { type
     add rule ip watch forward icmp type echo-request counter'
 set +e
 
-. "$TARVELON_SOURCE_DIR/tests/net/checks.sh"
 in_client() { timeout 10 ip netns exec $client "$@"; }
 forwarded_requests() {
     ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace {
 std::string run_dir;
@@ -33,7 +32,5 @@ void sim_stop()
 std::string sim_log()
 {
     std::ifstream file(run_dir + "/requests.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }

@@ -27,14 +27,10 @@ TEST(TrayRetry, SlowCallsAreRepeatedUpTo20Times)
         uint32_t start;
         unsigned calls;
     } cases[] = {
-        {{0}, 1000, 1},
         {{3000}, 1000, 1},
         {{3001, 0}, 1000, 2},
-        {{3001, 3000}, 1000, 2},
-        {{5000, 4000, 12}, 1000, 3},
         {std::vector<uint32_t>(19, 3001), 1000, 20},  // the 20th returns at once
         {std::vector<uint32_t>(20, 3001), 1000, 20},
-        {std::vector<uint32_t>(40, 60000), 1000, 20},
         {{100}, 0xFFFFFFC0u, 1},
         {{3001, 0}, 0xFFFFFF00u, 2},
         {{3000}, 0xFFFFFFFFu - 2999, 1},  // ending exactly on the wrap
