@@ -70,16 +70,12 @@ protected:
     }
 };
 
-// Without a valid stored pair the user is asked; the pair is stored after a
-// success with "remember" only, a stored pair stays as it was whatever the
-// outcome, and a stored 16-digit number goes out as its first 14 digits.
-// Replies are read whatever their status, in the ANSI code page on Windows
-// (1251 under the suite's locale); one without the balance elements still shows
-// the template's two lines; a login reply that outgrows memory (code 4) shows
-// nothing.  The token goes into the second URL as the Windows edition sends it
-// (WinINet writes a space as "%20", a backslash as "/", drops tabs and trailing
-// blanks and sends every other byte as it is); the method part is cut at 1023
-// characters.
+// A stored pair stays as it was whatever the outcome; a new one is stored after
+// a success with "remember" only.  Replies are read whatever their status, in
+// the ANSI code page on Windows (1251 under the suite's locale).  The token goes
+// into the second URL as WinINet sends it: a space as "%20", a backslash as "/",
+// no tabs or trailing blanks, every other byte as it is; the method part is cut
+// at 1023 characters.
 TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
 {
     const LoginAnswer remember = {"1234567", "password", true};

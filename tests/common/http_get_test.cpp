@@ -33,15 +33,10 @@ const uint32_t body_length = 0xFFFFFFFF;
 
 using HttpGet = SimTest;
 
-// Announced lengths that wrap round or pass the 16 MiB cap never size a buffer;
-// a body without length may not pass it either.  A URL without an http(s)
-// scheme, host or path fails.  HTTPS goes to port 443 whatever port the URL
-// names.  Redirects are followed as WinINet follows them (measured under Wine,
-// whose WinINet has no limit on hops; real Windows may differ): 301, 302, 303
-// and 307, to a relative or absolute Location, across schemes, to the port the
-// Location names; certificate name and dates are let pass only when the first
-// URL was https.  Every request goes out as HTTP/1.0 with only Host and
-// Connection: Close.
+// Redirects are followed as Wine's WinINet follows them (real Windows may
+// differ): 301, 302, 303 and 307, across schemes, to the port the Location
+// names; certificate name and dates are let pass only when the first URL was
+// https.  HTTPS goes to port 443 whatever port the URL names.
 TEST_F(HttpGet, RepliesFailuresAndRedirects)
 {
     const struct {

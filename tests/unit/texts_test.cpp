@@ -2,6 +2,7 @@
 // catalogue's texts word for word, any other locale readable English.
 #include "common/heap_text.h"
 #include "common/texts.h"
+#include "user_play.h"
 
 #include <gtest/gtest.h>
 
@@ -20,22 +21,15 @@ const WindowsText windows_texts[] = {
 };
 #undef TEXT_ENTRY
 
-std::string text_in(const char* locale, unsigned id)
-{
-    EXPECT_NE(setlocale(LC_ALL, locale), nullptr) << locale << " is not installed";
-    char* text = load_text(id);
-    std::string copy = text != nullptr ? text : "(null)";
-    free_text(text);
-    setlocale(LC_ALL, "C");
-    return copy;
-}
-
 TEST(Texts, RussianLocaleGetsTheWindowsTextsOthersPlainEnglish)
 {
     for (const WindowsText& entry : windows_texts) {
-        EXPECT_EQ(entry.text, text_in("ru_RU.UTF-8", entry.id)) << "text " << entry.id;
+        EXPECT_EQ(entry.text, catalogue_utf8(entry.id)) << "text " << entry.id;
         for (const char* locale : {"C", "C.UTF-8"}) {
-            std::string text = text_in(locale, entry.id);
+            ASSERT_NE(setlocale(LC_ALL, locale), nullptr) << locale << " is not installed";
+            char* loaded = load_text(entry.id);
+            std::string text = loaded != nullptr ? loaded : "";
+            free_text(loaded);
             EXPECT_FALSE(text.empty()) << locale << ", text " << entry.id;
             for (char c : text) {
                 ASSERT_TRUE(c == '\n' || (c >= ' ' && c < 0x7F)) << locale << ", text " << entry.id << ": " << text;
