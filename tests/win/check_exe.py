@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Checks a built Tarvelon.exe from its bytes: it imports nothing but Windows'
-own system libraries, and its texts and menu are the Russian ones.
-    check_exe.py EXE [EXE32]
-EXE32, the shipped 32-bit build, is checked when it exists.  The deployment
-texts (7, 10, 11) are compared with the CMakeCache.txt beside each.
-Prints one line per check; exit status 1 when any fails."""
+"""check_exe.py EXE [EXE32]: each built Tarvelon.exe (EXE32, the shipped one, when it
+exists) imports only system DLLs and has the Russian texts, with the deployment
+URLs of the CMakeCache.txt beside it, and menu."""
 
 import os
 import re
@@ -90,33 +87,25 @@ def menu_items(data, at):
 
 
 def check_exe(exe, source):
+    """Prints one line per check; returns how many failed."""
     cache = open(os.path.join(os.path.dirname(os.path.abspath(exe)), "CMakeCache.txt")).read()
     image = Image(open(exe, "rb").read())
-    failures = 0
-
-    def check(what, ok):
-        nonlocal failures
-        print(("ok   " if ok else "FAIL ") + what)
-        failures += 0 if ok else 1
-
     dlls = sorted(image.imports())
-    print("%s imports: %s" % (exe, " ".join(dlls)))
-    check("imports only system DLLs", set(dlls) <= SYSTEM_DLLS)
-
     texts = catalogue(source, cache)
     block = image.resource([RT_STRING, 1, RUSSIAN])
-    check("string table block 1 (texts 1-11), Russian", block is not None and
-          string_block(block)[1:12] == [texts[n] for n in range(1, 12)])
-
     menu = image.resource([RT_MENU, 100, RUSSIAN])
     expected_menu = [(None, "Menu", [
-        (102, "Баланс", None),
-        (0, "", None),
+        (102, "Баланс", None), (0, "", None),
         (None, "Открыть", [(101, "Статистика абонента", None), (103, "Сайт программы", None)]),
-        (0, "", None),
-        (100, "Выход", None)])]
-    check("menu 100, Russian, exactly", menu is not None and menu_items(menu, 4)[0] == expected_menu)
-    return failures
+        (0, "", None), (100, "Выход", None)])]
+    checks = [
+        ("%s imports only system DLLs: %s" % (exe, " ".join(dlls)), set(dlls) <= SYSTEM_DLLS),
+        ("string table block 1 (texts 1-11), Russian",
+         block is not None and string_block(block)[1:12] == [texts[n] for n in range(1, 12)]),
+        ("menu 100, Russian, exactly", menu is not None and menu_items(menu, 4)[0] == expected_menu)]
+    for what, ok in checks:
+        print(("ok   " if ok else "FAIL ") + what)
+    return sum(not ok for _, ok in checks)
 
 
 if __name__ == "__main__":
