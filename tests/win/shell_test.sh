@@ -35,7 +35,7 @@ first=$(driver hwnd)
 check "one icon" "$(driver icons 1)" 1
 check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 tip=$(driver tip)
-case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tooltip is the status text" "$tip" "IP: ..." ;; esac
+check "tooltip is the status text" "${tip:0:4}" "IP: "
 
 # Every callback rebuilds the tooltip: an address that comes up later shows
 # (in the test namespace, whose loopback may take a second address).
