@@ -1,59 +1,29 @@
-#!/usr/bin/env python3
-"""Checks a built Tarvelon.exe from its bytes: it imports nothing but Windows'
-own system libraries, and its texts and menu are the Russian ones.
-    check_exe.py EXE [EXE32]
-EXE32, the shipped 32-bit build, is checked when it exists.  The deployment
-texts (7, 10, 11) are compared with the CMakeCache.txt beside each.
-Prints one line per check; exit status 1 when any fails."""
+#!/usr/bin/python3
+"""check_exe.py EXE [EXE32]: each built Tarvelon.exe (EXE32, the shipped one, when it
+exists) imports only system DLLs and has the Russian texts, with the deployment
+URLs of the CMakeCache.txt beside it, and menu."""
 
 import os
 import re
 import struct
 import sys
 
+import pefile
+
 RT_MENU, RT_STRING, RUSSIAN = 4, 6, 0x419
 SYSTEM_DLLS = {name + ".dll" for name in "kernel32 user32 gdi32 shell32 ole32 comctl32 advapi32 wininet iphlpapi "
                "ws2_32 icmp msvcrt".split()}
 
 
-class Image:
-    def __init__(self, data):
-        self.data = data
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
-        sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-        optional = pe + 24
-        directories = optional + (112 if struct.unpack_from("<H", data, optional)[0] == 0x20B else 96)
-        self.imports_rva, self.resources_rva = struct.unpack_from("<8xI4xI", data, directories)
-        self.sections = [struct.unpack_from("<8xIIII", data, optional + optional_size + 40 * i)
-                         for i in range(sections)]
-
-    def at(self, rva):
-        for vsize, vaddr, rawsize, rawptr in self.sections:
-            if vaddr <= rva < vaddr + max(vsize, rawsize):
-                return rawptr + rva - vaddr
-        raise ValueError("RVA outside every section")
-
-    def imports(self):
-        names, rva = [], self.imports_rva
-        while struct.unpack_from("<I", self.data, self.at(rva) + 12)[0] != 0:
-            start = self.at(struct.unpack_from("<I", self.data, self.at(rva) + 12)[0])
-            names.append(self.data[start:self.data.index(b"\0", start)].decode("ascii").lower())
-            rva += 20
-        return names
-
-    def resource(self, path, directory=0):
-        """The data of the entry on path (type, id, language) of the resource tree."""
-        at = self.at(self.resources_rva + directory)
-        named, numbered = struct.unpack_from("<HH", self.data, at + 12)
-        for i in range(named + numbered):
-            ident, target = struct.unpack_from("<II", self.data, at + 16 + 8 * i)
-            if ident == path[0] and len(path) > 1 and target & 0x80000000:
-                return self.resource(path[1:], target & 0x7FFFFFFF)
-            if ident == path[0] and len(path) == 1:
-                data_rva, size = struct.unpack_from("<II", self.data, self.at(self.resources_rva + target))
-                return self.data[self.at(data_rva):self.at(data_rva) + size]
-        return None
+def resource(pe, path):
+    """The data of the entry on path (type, id, language) of the resource tree, or None."""
+    entries = pe.DIRECTORY_ENTRY_RESOURCE.entries
+    for ident in path:
+        entry = next((e for e in entries if e.id == ident), None)
+        if entry is None:
+            return None
+        entries = entry.directory.entries if hasattr(entry, "directory") else None
+    return pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
 
 
 def catalogue(source, cache):
@@ -90,33 +60,25 @@ def menu_items(data, at):
 
 
 def check_exe(exe, source):
+    """Prints one line per check; returns how many failed."""
     cache = open(os.path.join(os.path.dirname(os.path.abspath(exe)), "CMakeCache.txt")).read()
-    image = Image(open(exe, "rb").read())
-    failures = 0
-
-    def check(what, ok):
-        nonlocal failures
-        print(("ok   " if ok else "FAIL ") + what)
-        failures += 0 if ok else 1
-
-    dlls = sorted(image.imports())
-    print("%s imports: %s" % (exe, " ".join(dlls)))
-    check("imports only system DLLs", set(dlls) <= SYSTEM_DLLS)
-
+    pe = pefile.PE(exe)
+    dlls = sorted(module.dll.decode("ascii").lower() for module in pe.DIRECTORY_ENTRY_IMPORT)
     texts = catalogue(source, cache)
-    block = image.resource([RT_STRING, 1, RUSSIAN])
-    check("string table block 1 (texts 1-11), Russian", block is not None and
-          string_block(block)[1:12] == [texts[n] for n in range(1, 12)])
-
-    menu = image.resource([RT_MENU, 100, RUSSIAN])
+    block = resource(pe, [RT_STRING, 1, RUSSIAN])
+    menu = resource(pe, [RT_MENU, 100, RUSSIAN])
     expected_menu = [(None, "Menu", [
-        (102, "Баланс", None),
-        (0, "", None),
+        (102, "Баланс", None), (0, "", None),
         (None, "Открыть", [(101, "Статистика абонента", None), (103, "Сайт программы", None)]),
-        (0, "", None),
-        (100, "Выход", None)])]
-    check("menu 100, Russian, exactly", menu is not None and menu_items(menu, 4)[0] == expected_menu)
-    return failures
+        (0, "", None), (100, "Выход", None)])]
+    checks = [
+        ("%s imports only system DLLs: %s" % (exe, " ".join(dlls)), set(dlls) <= SYSTEM_DLLS),
+        ("string table block 1 (texts 1-11), Russian",
+         block is not None and string_block(block)[1:12] == [texts[n] for n in range(1, 12)]),
+        ("menu 100, Russian, exactly", menu is not None and menu_items(menu, 4)[0] == expected_menu)]
+    for what, ok in checks:
+        print(("ok   " if ok else "FAIL ") + what)
+    return sum(not ok for _, ok in checks)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 // Stand-ins for the crypto service's four steps, each failing.
@@ -28,10 +29,7 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
     if (!can_play()) {
         GTEST_SKIP() << "no X display";
     }
-    const struct {
-        const char* function;
-        void* refusal;
-    } failing_steps[] = {
+    const std::pair<const char*, void*> failing_steps[] = {  // function, its refusal
         {"CryptAcquireContextA", reinterpret_cast<void*>(no_context)},
         {"CryptCreateHash", reinterpret_cast<void*>(no_hash_object)},
         {"CryptHashData", reinterpret_cast<void*>(no_hashing)},
@@ -59,8 +57,8 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
     for (const auto& c : cases) {
         memset(&app_state.credentials, 'Q', sizeof app_state.credentials);
         std::string row = "row " + std::to_string(&c - cases);
-        const char* failing = c.box > 5 ? failing_steps[c.box - 22].function : nullptr;
-        void* system = failing != nullptr ? replace_import(failing, failing_steps[c.box - 22].refusal) : nullptr;
+        const char* failing = c.box > 5 ? failing_steps[c.box - 22].first : nullptr;
+        void* system = failing != nullptr ? replace_import(failing, failing_steps[c.box - 22].second) : nullptr;
         ASSERT_TRUE(failing == nullptr || system != nullptr) << row;
         Played played = play(show_login_dialog, &c.answer);
         if (failing != nullptr) {

@@ -35,7 +35,7 @@ first=$(driver hwnd)
 check "one icon" "$(driver icons 1)" 1
 check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 tip=$(driver tip)
-case $tip in "IP: "*) check "tooltip is the status text" ok ok ;; *) check "tooltip is the status text" "$tip" "IP: ..." ;; esac
+check "tooltip is the status text" "${tip:0:4}" "IP: "
 
 # Every callback rebuilds the tooltip: an address that comes up later shows
 # (in the test namespace, whose loopback may take a second address).
@@ -52,15 +52,13 @@ check "command 103 opens text 11" "$(opened_after 103)" "$(url STATS)
 $(url HOME)"
 
 # Callbacks for another icon id and commands outside 100-103 do nothing.
-check "id 5001 double-click" "$(driver callback 5001 0x203)" 0
-check "id 5001 right press" "$(driver callback 5001 0x204)" 0
+check "id 5001 double-click, right press" "$(driver callback 5001 0x203) $(driver callback 5001 0x204)" "0 0"
 driver command 104
 driver command 0x10000
 sleep 1
 check "nothing opened" "$(driver popups) $(wc -l <"$opened")" "dialogs=0 menus=0 2"
 # A single click refreshes the tooltip and starts nothing.
-check "left press" "$(driver callback 5000 0x201)" 0
-check "left release" "$(driver callback 5000 0x202)" 0
+check "left press, release" "$(driver callback 5000 0x201) $(driver callback 5000 0x202)" "0 0"
 sleep 1
 check "nothing opened by a click" "$(driver popups)" "dialogs=0 menus=0"
 check "still hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"

@@ -1,8 +1,5 @@
-// The tooltip's sources on Windows.  The status summary's readers against the
-// system's own IPHLPAPI tables (what it makes of the rows is checked on Linux,
-// from the same portable code); the probe's use of WS2_32 and ICMP.DLL, watched
-// through this program's own import slots: the code under test calls the real
-// entry points through them.
+// The tooltip's Windows sources: the status readers against the system's own
+// tables; the probe's calls, watched through this program's import slots.
 #include "common/heap_text.h"
 #include "memory_probe_win.h"
 #include "status/address_probe.h"
@@ -94,23 +91,19 @@ const struct Hook {
     {"IcmpCloseHandle", reinterpret_cast<void*>(counting_close), reinterpret_cast<void**>(&real_close)},
 };
 
-class AddressProbe : public ::testing::Test {
-protected:
+struct AddressProbe : ::testing::Test {
     void SetUp() override
     {
         calls = Calls();
         calls.addresses = one_address;
         for (const Hook& hook : hooks) {
-            *hook.real = replace_import(hook.name, hook.replacement);
-            ASSERT_NE(*hook.real, nullptr) << hook.name;
+            ASSERT_NE(*hook.real = replace_import(hook.name, hook.replacement), nullptr) << hook.name;
         }
     }
     void TearDown() override
     {
         for (const Hook& hook : hooks) {
-            if (*hook.real != nullptr) {
-                replace_import(hook.name, *hook.real);
-            }
+            replace_import(hook.name, *hook.real);  // null: no such import, nothing changes
         }
     }
 };

@@ -1,7 +1,6 @@
 #!/bin/bash
-# Brings the test prefix's Wine server up before the Windows tests and down after.
-# Every stream is redirected: Wine's background services would otherwise hold
-# ctest's output pipe and make each test wait for them.
+# Brings the test prefix's Wine server up before the Windows tests and down after,
+# every stream redirected (see cmake/tests.cmake).
 set -u
 action=$1
 prefix=$2
