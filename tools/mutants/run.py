@@ -11,8 +11,10 @@ Prints one line per mutant (KILLED, SURVIVED, BUILD-FAIL, NOT-FOUND, ERROR)
 and a summary, also written to SCRATCH/report.txt; the exit status is 1 when
 any mutant was not killed.  After a change to the tests, --compare with the
 report of main names the mutants that main's suites killed and these do not.
-tools/mutants/report-before-cut.txt is that report for the suites as they
-were before the tests were cut (presets native and win64)."""
+tools/mutants/report-before-cut.txt and report-after-cut.txt are those reports
+for the suites before and after the tests were cut (presets native and win64):
+compare a change to the tests with the second.  The scratch's build trees are
+left as the last mutant built them: rebuild there before running its suites."""
 
 import argparse
 import json
