@@ -1,5 +1,4 @@
-// http_get against the billing simulator: what goes on the wire, and the reply
-// bodies, lengths and failure codes that come back.
+// http_get against the billing simulator: what goes on the wire, and what comes back.
 #include "account/web_fetch.h"
 #include "billing_sim.h"
 #include "common/heap_text.h"

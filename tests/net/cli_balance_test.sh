@@ -1,8 +1,5 @@
 #!/bin/bash
-# tarvelon balance end to end: the billing simulator on 127.0.0.1:443 inside the
-# suite's private namespace, whose trust store holds only the test CA; the user
-# answers the prompt on a pseudo-terminal.  Russian texts under ru_RU.UTF-8,
-# English under C.
+# tarvelon balance end to end against the billing simulator; the user answers on a pseudo-terminal.
 #   cli_balance_test.sh [tarvelon binary, default the build tree's]
 set -u
 src=$TARVELON_SOURCE_DIR
@@ -38,8 +35,7 @@ password='Пароль-42'  # typed as UTF-8, hashed as Windows-1251
 hash=$(pass_hash "$password")
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --account "12345678901234:$hash" || exit 1
 
-# First run: the prompt (the number trimmed), echo off for the password only, the
-# Windows-1251 pass-hash (the only one the simulator knows), remembered.
+# The simulator knows only the Windows-1251 pass-hash.
 settings=$work/a/Tarvelon.ini
 mkdir -p "$work/a"
 run=$(prompted "$(answers "  $number " "$password")" --settings "$settings" --remember)
@@ -56,8 +52,7 @@ run=$(prompted "$(answers $number wrong)" --settings "$work/b.ini" --remember)
 expect "wrong password exit status" 1 "$(field status <<<"$run")"
 contains "wrong password text" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
 
-# A stored pair with a letter: asked again, the file left as it was.  An empty
-# password, then an empty number: text 2 and asked again; end of input cancels.
+# An empty password, then an empty number: each refused and asked again.
 printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
 cp "$work/c.ini" "$work/c.orig"
 run=$(prompted "$(answers $number "" "" "$password" ^D)" --settings "$work/c.ini")
@@ -92,9 +87,7 @@ expect "default path run" 0 "$(field status <<<"$run")"
 expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
 expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
 
-# Nowhere to store the pair (a --settings directory that does not exist; a
-# default directory that cannot be made): the balance still comes, with its
-# exit status, and the user is told the pair was not remembered.
+# Nowhere to store the pair: a --settings directory that does not exist; a default one that cannot be made.
 : >"$work/plain-file"
 for place in "--settings $work/missing/e.ini" ""; do
     run=$(HOME=$work/plain-file XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember $place)

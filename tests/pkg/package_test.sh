@@ -1,8 +1,6 @@
 #!/bin/bash
-# The Debian package as a subscriber gets it.  Checks what it holds, lintian and
-# the hardening, then installs it with apt-get into throwaway copies of this
-# machine's /usr, /etc and /var (overlays over tmpfs in a private mount
-# namespace: the machine itself is left as it was), uses it and purges it.
+# The Debian package as a subscriber gets it: its contents, lintian, the hardening; installed with apt-get
+# into throwaway overlays of this machine's /usr, /etc and /var in a private mount namespace, used, purged.
 #   tests/pkg/package_test.sh [build dir, default build/linux]    (root)
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)

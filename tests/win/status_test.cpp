@@ -1,5 +1,4 @@
-// The tooltip's Windows sources: the status readers against the system's own
-// tables; the probe's calls, watched through this program's import slots.
+// The tooltip's Windows sources against the system's own tables and through this program's import slots.
 #include "common/heap_text.h"
 #include "memory_probe_win.h"
 #include "status/address_probe.h"
