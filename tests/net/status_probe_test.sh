@@ -43,10 +43,9 @@ count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
 probe() { "$@" 2>/dev/null || echo 0.0.0.0; }
 
-# The router's outgoing address comes back; replies to another program's
-# echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
-# are not taken for ours, nor do they crowd ours out: the probe's echo leaves
-# 100 ms late, as on a busy machine, while the flood's replies keep arriving.
+# Replies to another program's echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
+# are not taken for ours, nor do they crowd ours out: the probe's echo leaves 100 ms late, as on a busy
+# machine, while the flood's replies keep arriving.
 in_client ping -q -f -R -c 200000 -w 2 10.0.0.1 >/dev/null 2>&1 &
 flood=$!
 sleep 0.1

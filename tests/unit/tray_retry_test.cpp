@@ -5,8 +5,7 @@
 #include <vector>
 
 namespace {
-// Each shell call lasts the next of `durations` (then 0 ms); every repeat hands
-// over the same operation and record.
+// Each shell call lasts the next of `durations` (then 0 ms).
 std::vector<uint32_t> durations;
 uint32_t clock_now;
 std::vector<unsigned> operations;

@@ -21,9 +21,8 @@ box_text="Tarvelon v2.6
 Баланс (рублей): 1234.56
 Дней абонентской платы (примерно): 31"
 
-# The probe of the statistics host (127.0.0.1) through the real IcmpSendEcho: a
-# raw socket answers for the kernel with the Record Route slot filled as a router
-# would, and behind a home address the tooltip shows that slot.
+# The probe of the statistics host (127.0.0.1) through the real IcmpSendEcho: a raw socket answers for the
+# kernel with the Record Route slot filled as a router would; behind a home address the tooltip shows it.
 ip link add tv-home0 type veth peer name tv-home1
 ip address add 192.168.7.2/24 dev tv-home0
 ip link set tv-home0 up && ip link set tv-home1 up

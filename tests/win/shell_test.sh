@@ -35,8 +35,7 @@ check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarve
 tip=$(driver tip)
 check "tooltip is the status text" "${tip:0:4}" "IP: "
 
-# Every callback rebuilds the tooltip: an address that comes up later shows
-# (in the test namespace, whose loopback may take a second address).
+# Only in the test namespace may loopback take a second address.
 if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
     ip addr add 198.51.100.7/32 dev lo && added=198.51.100.7/32
     driver callback 5000 0x200 >/dev/null

@@ -147,8 +147,7 @@ TEST_F(AddressProbe, DottedHostsNeedNoLookupAllOnesAndNamesDo)
     EXPECT_EQ(calls.lookups, 3);
 }
 
-// No echo for a host that does not resolve; Wine's own echo over loopback
-// answers but brings no IP options back.
+// Wine's own echo over loopback answers but brings no IP options back.
 TEST_F(AddressProbe, OneEchoPerResolvedHostGivesTheRecordedAddressOrZeroAndTheHandleIsClosed)
 {
     calls.addresses = nullptr;
