@@ -10,11 +10,6 @@ export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
-# The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
-pass_hash() {
-    printf %s "$1" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
-        sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g'
-}
 field() { python3 -c 'import json,sys; v=json.load(sys.stdin)[sys.argv[1]]; print(v if not isinstance(v, list) else " ".join(map(str, v)))' "$1"; }
 # pty_run.py's answers in the locale's words: number, password[, number, password...]; ^D ends the input.
 answers() {
@@ -32,7 +27,9 @@ unattended() {  # settings -> prints status, stdout and stderr on separate lines
 
 number=1234567
 password='Пароль-42'  # typed as UTF-8, hashed as Windows-1251
-hash=$(pass_hash "$password")
+# The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
+hash=$(printf %s "$password" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
+    sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g')
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --account "12345678901234:$hash" || exit 1
 
 # The simulator knows only the Windows-1251 pass-hash.
@@ -61,9 +58,8 @@ contains "an empty field: text 2" "Неверный номер договора 
 expect "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
 expect "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
 
-# Under C the typed bytes are read as UTF-8.  A password without a Windows-1251
-# form, or over 1023 bytes, would hash unlike the Windows edition's: refused with
-# a word and asked again.  The number is cut to 14 digits.
+# Under C the typed bytes are read as UTF-8.  A password without a Windows-1251 form, or over 1023 bytes,
+# would hash unlike the Windows edition's: refused with a word and asked again.
 run=$(export LC_ALL=C; prompted "$(answers $number café $number "$(printf 'a%.0s' {1..1024})" \
     123456789012345678 "$password")" --settings "$work/g.ini")
 expect "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$run")"
@@ -95,10 +91,8 @@ for place in "--settings $work/missing/e.ini" ""; do
     contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"
 done
 
-# The settings file is replaced whole: a writer killed mid-write (here by the
-# file-size limit) leaves the old file and nothing beside it; the next write
-# makes it private whatever its old mode, and removes temporaries of ours old
-# enough that no live writer owns them (minutes:mode:name), nobody else's.
+# The settings file is replaced whole (a writer is killed here by the file-size limit); the next write
+# removes temporaries of ours old enough that no live writer owns them (minutes:mode:name).
 mkdir "$work/k"
 printf '[General]\r\nusername=1\r\n' >"$work/k/Tarvelon.ini"
 chmod 644 "$work/k/Tarvelon.ini"
