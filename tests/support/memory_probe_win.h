@@ -30,7 +30,7 @@ __attribute__((noinline)) inline bool stack_holds(const std::string& secret)
     return std::search(low, high, secret.begin(), secret.end()) != high;
 }
 
-// Points this program's import of `function` at `replacement`; returns its old target, or null without one.
+// Points this program's import of `function` at `replacement`; returns the old target (null: no such import).
 // System libraries call through their own imports and are not affected.
 inline void* replace_import(const char* function, void* replacement)
 {

@@ -19,8 +19,8 @@ BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*) { 
 BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD) { return FALSE; }
 BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD) { return FALSE; }
 
-// Only the crypto service's steps can fail: the Base64 and percent-encoding stages cannot with their fixed
-// sizes (pass_hash.cpp proves it when it compiles).  A box keeps the dialog, which the player then cancels.
+// Of the hashing stages only the crypto service's steps can fail: Base64 and percent-encoding cannot with
+// their fixed sizes (pass_hash.cpp proves it when it compiles).  A box keeps the dialog; the player cancels.
 TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
 {
     if (!can_play()) {
