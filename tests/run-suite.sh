@@ -1,9 +1,7 @@
 #!/bin/bash
-# tests/run-suite.sh native win64 win32-test: the ctest suites of these presets in
-# a private network and mount namespace, where the billing simulator may take
-# ports 80 and 443 of 127.0.0.x, raw-socket tests may build namespaces of their
-# own and a throwaway CA is trusted.  Without root the tests that need it skip.
-# TARVELON_CTEST_ARGS: further ctest arguments, split on spaces (e.g. "-R ^unit_").
+# tests/run-suite.sh native win64 win32-test: these presets' ctest suites in a private network and mount
+# namespace, where the billing simulator may take 127.0.0.x:80/443 and a throwaway CA is trusted.
+# Without root the tests that need it skip.  TARVELON_CTEST_ARGS: more ctest arguments, split on spaces.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 

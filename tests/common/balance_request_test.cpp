@@ -1,6 +1,4 @@
-// The Balance command and its query from end to end: the settings file in the
-// working directory, the user asked for the credentials, the billing simulator
-// on 127.0.0.1:443 (the test edition's API host), the box the user reads.
+// The Balance command and its query end to end, against the billing simulator.
 #include "account/balance_query.h"
 #include "account/settings.h"
 #include "billing_sim.h"
@@ -70,12 +68,8 @@ protected:
     }
 };
 
-// A stored pair stays as it was whatever the outcome; a new one is stored after
-// a success with "remember" only.  Replies are read whatever their status, in
-// the ANSI code page on Windows (1251 under the suite's locale).  The token goes
-// into the second URL as WinINet sends it: a space as "%20", a backslash as "/",
-// no tabs or trailing blanks, every other byte as it is; the method part is cut
-// at 1023 characters.
+// Replies are read whatever their status, in the ANSI code page on Windows (1251 under the suite's
+// locale).  The token goes into the second URL as WinINet sends it; the method part is cut at 1023.
 TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
 {
     const LoginAnswer remember = {"1234567", "password", true};
@@ -157,9 +151,7 @@ int query_over_work(WindowHandle owner)
     return std::string(work, sizeof work) == std::string(sizeof work, '\0') ? code : 100 + code;
 }
 
-// On every path the working buffer is wiped, and on Windows no buffer of ours
-// is released holding the pass-hash or the token.  The formatting scratch on
-// the stack is looked at alone, first: in a query later calls write over it.
+// The formatting scratch on the stack is looked at alone, first: in a query later calls write over it.
 TEST_F(BalanceRequest, NoCopyOfTheCredentialsOrTheTokenOutlivesTheQuery)
 {
 #if defined(_WIN32)

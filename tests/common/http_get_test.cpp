@@ -1,5 +1,4 @@
-// http_get against the billing simulator: what goes on the wire, and the reply
-// bodies, lengths and failure codes that come back.
+// http_get against the billing simulator: what goes on the wire, and what comes back.
 #include "account/web_fetch.h"
 #include "billing_sim.h"
 #include "common/heap_text.h"
@@ -33,10 +32,8 @@ const uint32_t body_length = 0xFFFFFFFF;
 
 using HttpGet = SimTest;
 
-// Redirects are followed as Wine's WinINet follows them (real Windows may
-// differ): 301, 302, 303 and 307, across schemes, to the port the Location
-// names; certificate name and dates are let pass only when the first URL was
-// https.  HTTPS goes to port 443 whatever port the URL names.
+// Redirects are followed as Wine's WinINet follows them (real Windows may differ); certificate name and
+// dates are let pass only when the first URL was https.  HTTPS goes to port 443 whatever the URL names.
 TEST_F(HttpGet, RepliesFailuresAndRedirects)
 {
     const struct {

@@ -20,8 +20,7 @@ TEST(PassHash, MatchesIndependentlyComputedVectorsThatPassTheFieldRule)
     }
 }
 
-// Base64 pads; percent-encoding keeps the unreserved characters; both need room
-// for the terminator.  Bad arguments fail with 1 and write nothing.
+// Percent-encoding keeps the unreserved characters; bad arguments fail with 1 and write nothing.
 TEST(PassHash, EncodersPadAndNeedRoom)
 {
     const char* const cases[][2] = {{"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},

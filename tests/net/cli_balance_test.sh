@@ -1,8 +1,5 @@
 #!/bin/bash
-# tarvelon balance end to end: the billing simulator on 127.0.0.1:443 inside the
-# suite's private namespace, whose trust store holds only the test CA; the user
-# answers the prompt on a pseudo-terminal.  Russian texts under ru_RU.UTF-8,
-# English under C.
+# tarvelon balance end to end against the billing simulator; the user answers on a pseudo-terminal.
 #   cli_balance_test.sh [tarvelon binary, default the build tree's]
 set -u
 src=$TARVELON_SOURCE_DIR
@@ -13,11 +10,6 @@ export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT
-# The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
-pass_hash() {
-    printf %s "$1" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
-        sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g'
-}
 field() { python3 -c 'import json,sys; v=json.load(sys.stdin)[sys.argv[1]]; print(v if not isinstance(v, list) else " ".join(map(str, v)))' "$1"; }
 # pty_run.py's answers in the locale's words: number, password[, number, password...]; ^D ends the input.
 answers() {
@@ -35,11 +27,12 @@ unattended() {  # settings -> prints status, stdout and stderr on separate lines
 
 number=1234567
 password='Пароль-42'  # typed as UTF-8, hashed as Windows-1251
-hash=$(pass_hash "$password")
+# The pass-hash as the Windows program makes it: SHA-1 of the Windows-1251 bytes.
+hash=$(printf %s "$password" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -binary | base64 |
+    sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g')
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --account "12345678901234:$hash" || exit 1
 
-# First run: the prompt (the number trimmed), echo off for the password only, the
-# Windows-1251 pass-hash (the only one the simulator knows), remembered.
+# The simulator knows only the Windows-1251 pass-hash.
 settings=$work/a/Tarvelon.ini
 mkdir -p "$work/a"
 run=$(prompted "$(answers "  $number " "$password")" --settings "$settings" --remember)
@@ -56,8 +49,7 @@ run=$(prompted "$(answers $number wrong)" --settings "$work/b.ini" --remember)
 expect "wrong password exit status" 1 "$(field status <<<"$run")"
 contains "wrong password text" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
 
-# A stored pair with a letter: asked again, the file left as it was.  An empty
-# password, then an empty number: text 2 and asked again; end of input cancels.
+# An empty password, then an empty number: each refused and asked again.
 printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
 cp "$work/c.ini" "$work/c.orig"
 run=$(prompted "$(answers $number "" "" "$password" ^D)" --settings "$work/c.ini")
@@ -66,9 +58,8 @@ contains "an empty field: text 2" "Неверный номер договора 
 expect "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
 expect "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
 
-# Under C the typed bytes are read as UTF-8.  A password without a Windows-1251
-# form, or over 1023 bytes, would hash unlike the Windows edition's: refused with
-# a word and asked again.  The number is cut to 14 digits.
+# Under C the typed bytes are read as UTF-8.  A password without a Windows-1251 form, or over 1023 bytes,
+# would hash unlike the Windows edition's: refused with a word and asked again.
 run=$(export LC_ALL=C; prompted "$(answers $number café $number "$(printf 'a%.0s' {1..1024})" \
     123456789012345678 "$password")" --settings "$work/g.ini")
 expect "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$run")"
@@ -92,9 +83,7 @@ expect "default path run" 0 "$(field status <<<"$run")"
 expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
 expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
 
-# Nowhere to store the pair (a --settings directory that does not exist; a
-# default directory that cannot be made): the balance still comes, with its
-# exit status, and the user is told the pair was not remembered.
+# Nowhere to store the pair: a --settings directory that does not exist; a default one that cannot be made.
 : >"$work/plain-file"
 for place in "--settings $work/missing/e.ini" ""; do
     run=$(HOME=$work/plain-file XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember $place)
@@ -102,10 +91,8 @@ for place in "--settings $work/missing/e.ini" ""; do
     contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"
 done
 
-# The settings file is replaced whole: a writer killed mid-write (here by the
-# file-size limit) leaves the old file and nothing beside it; the next write
-# makes it private whatever its old mode, and removes temporaries of ours old
-# enough that no live writer owns them (minutes:mode:name), nobody else's.
+# The settings file is replaced whole (a writer is killed here by the file-size limit); the next write
+# removes temporaries of ours old enough that no live writer owns them (minutes:mode:name).
 mkdir "$work/k"
 printf '[General]\r\nusername=1\r\n' >"$work/k/Tarvelon.ini"
 chmod 644 "$work/k/Tarvelon.ini"

@@ -43,10 +43,9 @@ count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
 probe() { "$@" 2>/dev/null || echo 0.0.0.0; }
 
-# The router's outgoing address comes back; replies to another program's
-# echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
-# are not taken for ours, nor do they crowd ours out: the probe's echo leaves
-# 100 ms late, as on a busy machine, while the flood's replies keep arriving.
+# Replies to another program's echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
+# are not taken for ours, nor do they crowd ours out: the probe's echo leaves 100 ms late, as on a busy
+# machine, while the flood's replies keep arriving.
 in_client ping -q -f -R -c 200000 -w 2 10.0.0.1 >/dev/null 2>&1 &
 flood=$!
 sleep 0.1
@@ -57,8 +56,7 @@ expect "one echo request forwarded" 1 "$(forwarded_requests)"
 
 expect "probe of a target on the same link" 10.0.0.1 "$(probe in_client "$cli" probe 10.0.0.1)"
 expect "empty host text" 0.0.0.0 "$(probe in_client "$cli" probe "")"
-# The statistics site's host, which a private /etc/hosts makes name the server;
-# status with the probe and without it.
+# The statistics site's host, which a private /etc/hosts makes name the server.
 stats_host=$(sed -n 's|^TARVELON_STATS_URL:STRING=https://||p' "$TARVELON_BUILD_DIR/CMakeCache.txt")
 hosts=$granted/hosts
 echo "198.51.100.2 $stats_host" >"$hosts"
@@ -80,15 +78,13 @@ if command -v setcap >/dev/null; then
     expect "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
 fi
 
-# A router that drops every packet with IP options: nothing comes back after
-# the one request, and the probe says so by its status alone.
+# A router that drops every packet with IP options.
 ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
 requests=$(forwarded_requests)
 out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
 expect "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
 expect "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
-# The status text's counters are c0's: between its counts read before and after.
 c0=/sys/class/net/c0/statistics
 before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
 status=$(in_client "$cli" status --no-probe)
@@ -98,9 +94,7 @@ between() { [ "$1" -le "$2" ] && [ "$2" -le "$3" ] && echo yes || echo no; }
 set -- $before $shown $after
 expect "sent, received counts are c0's (before, shown, after: $*)" "yes yes" "$(between $1 $3 $5) $(between $2 $4 $6)"
 
-# Row choice over the kernel's flags: permanent addresses are primary but not
-# dynamic, so the last one is shown; a secondary address with a lifetime does
-# not stop the scan; a primary one with a lifetime does.
+# Row choice over the kernel's flags: permanent addresses are primary and not dynamic.
 in_client ip link add d0 type veth peer name d1
 in_client ip addr add 10.200.0.1/24 dev d0
 expect "last of the permanent addresses" "IP: 10.200.0.1" "$(in_client "$cli" status --no-probe | head -1)"

@@ -1,8 +1,6 @@
 #!/bin/bash
-# The Debian package as a subscriber gets it.  Checks what it holds, lintian and
-# the hardening, then installs it with apt-get into throwaway copies of this
-# machine's /usr, /etc and /var (overlays over tmpfs in a private mount
-# namespace: the machine itself is left as it was), uses it and purges it.
+# The Debian package as a subscriber gets it: its contents, lintian, the hardening; installed with apt-get
+# into throwaway overlays of this machine's /usr, /etc and /var in a private mount namespace, used, purged.
 #   tests/pkg/package_test.sh [build dir, default build/linux]    (root)
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,8 +19,7 @@ check() {  # name command...
 has() { grep -qe "$1" <<<"$2"; }
 lacks() { ! LC_ALL=C grep -qe "$1" <<<"$2"; }
 
-# What the package holds (the rest of its files are used below; lintian checks
-# the control fields and the copyright file).
+# What the package holds (its other files are used below; lintian checks the control fields and copyright).
 check "control: Depends: libcurl4" has "Depends: .*libcurl4" "$(dpkg-deb --info "$deb")"
 check "contents: the README" has " \./usr/share/doc/tarvelon/README\$" "$(dpkg-deb --contents "$deb")"
 check "lintian: no errors" lintian --fail-on error "$deb"

@@ -1,6 +1,4 @@
-// The billing simulator (tools/billing_sim) for tests on either platform.  It
-// runs only inside the test network namespace (TARVELON_TEST_NETNS=1), where
-// ports 80 and 443 of 127.0.0.x are ours.
+// The billing simulator (tools/billing_sim) for tests on either platform, inside the test network namespace.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +14,6 @@ void sim_stop();
 // The request log so far: one JSON line per request.
 std::string sim_log();
 
-// A fixture whose tests need the simulator; the one it started is stopped after each.
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override

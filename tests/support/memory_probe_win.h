@@ -1,5 +1,4 @@
-// From inside a Windows test program: copies of a secret left on the stack, and
-// a system function that the program's own code calls replaced by a stand-in.
+// From inside a Windows test program: secrets left on the stack; system functions swapped for stand-ins.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +8,7 @@
 #include <cstring>
 #include <string>
 
-// Runs `call` pages below the caller's frame, so that a probe the caller makes
-// afterwards does not write over what the call left.
+// Runs `call` pages below the caller's frame, so that the caller's later probes do not write over its traces.
 template <typename Call>
 __attribute__((noinline)) void call_deeper(Call call)
 {
@@ -32,9 +30,8 @@ __attribute__((noinline)) inline bool stack_holds(const std::string& secret)
     return std::search(low, high, secret.begin(), secret.end()) != high;
 }
 
-// Points this program's import of `function` at `replacement` and returns what
-// it pointed at, or null when there is no such import.  System libraries call
-// through their own imports and are not affected.
+// Points this program's import of `function` at `replacement`; returns the old target (null: no such import).
+// System libraries call through their own imports and are not affected.
 inline void* replace_import(const char* function, void* replacement)
 {
     char* base = reinterpret_cast<char*>(GetModuleHandleA(nullptr));

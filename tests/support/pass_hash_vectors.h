@@ -1,6 +1,5 @@
-// Computed outside this program: printf %s PASSWORD | openssl dgst -sha1 -binary
-// | base64, then "+", "/", "=" percent-encoded; Cyrillic passwords first turned
-// into their Windows-1251 bytes with iconv -t WINDOWS-1251.
+// Computed outside this program: printf %s PASSWORD | openssl dgst -sha1 -binary | base64, then "+", "/", "="
+// percent-encoded; Cyrillic passwords first turned into their Windows-1251 bytes with iconv -t WINDOWS-1251.
 #pragma once
 
 struct PassHashVector {

@@ -1,6 +1,4 @@
-// A user in front of a call that may ask for the credentials (Windows: the
-// login dialog, played from inside the call's modal loops; Linux: the terminal
-// prompt) and that may show message boxes.
+// A user in front of a call that may ask for the credentials and show message boxes.
 #pragma once
 
 #include "common/app_state.h"

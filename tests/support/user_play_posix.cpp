@@ -1,6 +1,5 @@
-// The call runs in a child whose controlling terminal is a fresh pseudo-terminal;
-// what it prints is the box.  The prompt itself is tested through the command
-// (tests/net/cli_balance_test.sh).
+// The call runs in a child on a fresh pseudo-terminal; what it prints is the box.  The prompt itself is
+// tested through the command (tests/net/cli_balance_test.sh).
 #include "user_play.h"
 
 #include "account/login_dialog.h"

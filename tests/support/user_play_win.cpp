@@ -42,9 +42,7 @@ std::string text_of(HWND window)
     return utf8_of(text);
 }
 
-// Whenever it shows, the dialog has its Russian title and the owner's icons,
-// hides the password and has the focus on the number.  Back after a box, it is
-// cancelled.
+// Back after a box, the dialog is cancelled.
 void play_login(HWND dialog)
 {
     EXPECT_EQ("Просмотр баланса лицевого счёта", text_of(dialog));

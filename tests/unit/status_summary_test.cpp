@@ -63,8 +63,7 @@ TEST(RowChoice, Cases)
     EXPECT_EQ(sent + received, 0u);
 }
 
-// Counters grouped by three digits; a private address gives way to a known
-// external one; 0.0.0.0 is no usable row, never a private one.
+// 0.0.0.0 is no usable row, never a private one.
 TEST(StatusText, PrivateAddressesGiveWayToAKnownExternalOne)
 {
     const uint32_t external = ip("198.51.100.1");

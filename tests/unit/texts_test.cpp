@@ -1,5 +1,4 @@
-// The Linux catalogue through gettext: a Russian locale reads the Windows
-// catalogue's texts word for word, any other locale readable English.
+// The Linux catalogue: a Russian locale reads the Windows catalogue's texts word for word, others English.
 #include "common/heap_text.h"
 #include "common/texts.h"
 #include "user_play.h"

@@ -5,8 +5,7 @@
 #include <vector>
 
 namespace {
-// Each shell call lasts the next of `durations` (then 0 ms); every repeat hands
-// over the same operation and record.
+// Each shell call lasts the next of `durations` (then 0 ms).
 std::vector<uint32_t> durations;
 uint32_t clock_now;
 std::vector<unsigned> operations;
@@ -18,8 +17,7 @@ void scripted_call(unsigned operation, TrayRecord* given)
     operations.push_back(given == &record ? operation : ~0u);  // ~0: another record
 }
 
-// A call of 3000 ms is not slow, one more is; the 20th slow call ends the
-// sequence; durations are measured across the wrap of the tick count.
+// Durations are measured across the wrap of the tick count.
 TEST(TrayRetry, SlowCallsAreRepeatedUpTo20Times)
 {
     const struct {

@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""check_exe.py EXE [EXE32]: each built Tarvelon.exe (EXE32, the shipped one, when it
-exists) imports only system DLLs and has the Russian texts, with the deployment
-URLs of the CMakeCache.txt beside it, and menu."""
+"""check_exe.py EXE [EXE32]: each built Tarvelon.exe (EXE32, the shipped one, when it exists) imports only
+system DLLs and has the Russian texts and menu, with the deployment URLs of the CMakeCache.txt beside it."""
 
 import os
 import re

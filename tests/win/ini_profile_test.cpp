@@ -51,7 +51,6 @@ std::string new_file(const std::string& bytes)
     return path;
 }
 
-// Every query gives the same value from the profile API and from ini_get.
 void expect_same_values(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

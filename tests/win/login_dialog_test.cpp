@@ -1,5 +1,4 @@
-// The login dialog as the user meets it (user_play also checks its icons, the
-// hidden password and the focus whenever it shows).
+// The login dialog as the user meets it (user_play checks its icons, password style and focus).
 #include "account/login_dialog.h"
 #include "memory_probe_win.h"
 #include "pass_hash_vectors.h"
@@ -20,10 +19,8 @@ BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*) { 
 BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD) { return FALSE; }
 BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD) { return FALSE; }
 
-// The number is cut to 14 characters, then trimmed.  An empty field, or a
-// failing step of the crypto service (the Base64 and percent-encoding stages
-// cannot fail with their fixed sizes: pass_hash.cpp proves it when it compiles),
-// shows its box and keeps the dialog, which the player then cancels.
+// Of the hashing stages only the crypto service's steps can fail: Base64 and percent-encoding cannot with
+// their fixed sizes (pass_hash.cpp proves it when it compiles).  A box keeps the dialog; the player cancels.
 TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
 {
     if (!can_play()) {

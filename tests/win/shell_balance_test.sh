@@ -1,7 +1,5 @@
 #!/bin/bash
-# The Balance command from the tray against the billing simulator: double-click,
-# login dialog, balance box, busy mark, the stored pair, and close requests that
-# arrive while the command waits for the user; first, the tooltip's external address.
+# The Balance command from the tray against the billing simulator.
 set -u
 [ "${TARVELON_TEST_NETNS:-}" = 1 ] || { echo "skipped: needs the test namespace (tests/run-suite.sh)"; exit 77; }
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
@@ -23,9 +21,8 @@ box_text="Tarvelon v2.6
 Баланс (рублей): 1234.56
 Дней абонентской платы (примерно): 31"
 
-# The probe of the statistics host (127.0.0.1) through the real IcmpSendEcho: a
-# raw socket answers for the kernel with the Record Route slot filled as a router
-# would, and behind a home address the tooltip shows that slot.
+# The probe of the statistics host (127.0.0.1) through the real IcmpSendEcho: a raw socket answers for the
+# kernel with the Record Route slot filled as a router would; behind a home address the tooltip shows it.
 ip link add tv-home0 type veth peer name tv-home1
 ip address add 192.168.7.2/24 dev tv-home0
 ip link set tv-home0 up && ip link set tv-home1 up
@@ -53,7 +50,6 @@ driver pid >/dev/null
 driver icons 1 >/dev/null
 check "tooltip: the recorded address" "$(driver tip | head -n1)" "IP: 198.51.100.1"
 
-# Double-click: the login dialog opens inside the command, which is busy now.
 check "double-click answer" "$(driver callback 5000 0x203)" 0
 sleep 2
 check "login dialog open" "$(driver popups)" "dialogs=1 menus=0"
@@ -88,8 +84,7 @@ check "exit status, Exit during the command" "$(exit_status first)" 0
 check "no icon left" "$(driver icons 0)" 0
 check "settings unchanged" "$(cmp -s "$WORK/Tarvelon.ini" "$WORK/before.ini" && echo same)" same
 
-# A new copy starting while the login dialog is filled in but not confirmed:
-# the dialog ends unconfirmed, nothing is queried or stored.
+# A new copy starting while the login dialog is filled in but not confirmed.
 rm -f "$WORK/Tarvelon.ini"
 start_copy third
 third=$(driver pid >/dev/null && driver hwnd)

@@ -1,7 +1,5 @@
 #!/bin/bash
-# The running program from outside, without the billing API: single copy, tray
-# callbacks that rebuild the tooltip and start nothing, the addresses the Open commands hand to the
-# shell, taskbar re-creation, the context menu's Exit.
+# The running program from outside, without the billing API.
 set -u
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display"; exit 77; }
 BUILD=${TARVELON_BUILD_DIR:?}
@@ -37,8 +35,7 @@ check "title, busy mark, hidden" "$(driver state)" "busy=0 visible=0 title=Tarve
 tip=$(driver tip)
 check "tooltip is the status text" "${tip:0:4}" "IP: "
 
-# Every callback rebuilds the tooltip: an address that comes up later shows
-# (in the test namespace, whose loopback may take a second address).
+# Only in the test namespace may loopback take a second address.
 if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
     ip addr add 198.51.100.7/32 dev lo && added=198.51.100.7/32
     driver callback 5000 0x200 >/dev/null
@@ -46,7 +43,6 @@ if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
     ip addr del $added dev lo && added=
 fi
 
-# The Open sub-menu's commands hand texts 10 and 11 to the shell.
 check "command 101 opens text 10" "$(opened_after 101)" "$(url STATS)"
 check "command 103 opens text 11" "$(opened_after 103)" "$(url STATS)
 $(url HOME)"
@@ -57,14 +53,12 @@ driver command 104
 driver command 0x10000
 sleep 1
 check "nothing opened" "$(driver popups) $(wc -l <"$opened")" "dialogs=0 menus=0 2"
-# A single click refreshes the tooltip and starts nothing.
 check "left press, release" "$(driver callback 5000 0x201) $(driver callback 5000 0x202)" "0 0"
 sleep 1
 check "nothing opened by a click" "$(driver popups)" "dialogs=0 menus=0"
 check "still hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
 
-# The shell loses its icons and announces a new taskbar: the icon comes back
-# with the tooltip it had.
+# The shell loses its icons and announces a new taskbar.
 tip=$(driver tip)
 driver forget-icon
 check "icon gone with the shell" "$(driver icons 0)" 0
@@ -78,7 +72,6 @@ check "never two main windows" "$(driver watch "$first")" 1
 check "first copy exit status" "$(exit_status first)" 0
 check "one icon after the second start" "$(driver icons 1)" 1
 
-# Exit from the context menu.
 check "right press opens the menu" "$(driver callback 5000 0x204)" pending
 check "menu open" "$(driver popups)" "dialogs=0 menus=1"
 driver menu-click 4

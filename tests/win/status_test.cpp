@@ -1,5 +1,4 @@
-// The tooltip's Windows sources: the status readers against the system's own
-// tables; the probe's calls, watched through this program's import slots.
+// The tooltip's Windows sources against the system's own tables and through this program's import slots.
 #include "common/heap_text.h"
 #include "memory_probe_win.h"
 #include "status/address_probe.h"
@@ -148,8 +147,7 @@ TEST_F(AddressProbe, DottedHostsNeedNoLookupAllOnesAndNamesDo)
     EXPECT_EQ(calls.lookups, 3);
 }
 
-// No echo for a host that does not resolve; Wine's own echo over loopback
-// answers but brings no IP options back.
+// Wine's own echo over loopback answers but brings no IP options back.
 TEST_F(AddressProbe, OneEchoPerResolvedHostGivesTheRecordedAddressOrZeroAndTheHandleIsClosed)
 {
     calls.addresses = nullptr;

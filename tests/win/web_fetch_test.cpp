@@ -1,6 +1,5 @@
-// A reset of an HTTPS connection counts as the secure connection failing, as a
-// refusal does; the refusal, the handshake's reset (12157 under Wine) and plain
-// HTTP reach send_failure_status through WinINet in http_get_test.
+// A reset of an HTTPS connection counts as the secure connection failing (the refusal, the handshake's
+// reset and plain HTTP reach send_failure_status through WinINet in http_get_test).
 #include "account/web_fetch.h"
 
 #include <gtest/gtest.h>

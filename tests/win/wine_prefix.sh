@@ -10,8 +10,7 @@ wineserver=/usr/lib/wine/wineserver  # not on PATH in Debian's wine64
 case $action in
 up)
     mkdir -p "$prefix"
-    # A server left by an earlier run may live in another network namespace,
-    # where this run's Windows sockets would then be made.
+    # A server left by an earlier run may live in another network namespace, where our sockets would be made.
     "$wineserver" -k </dev/null >/dev/null 2>&1
     timeout 10 "$wineserver" -w </dev/null >/dev/null 2>&1
     "$wineserver" -p </dev/null >/dev/null 2>&1
