@@ -1,6 +1,5 @@
 #!/bin/bash
-# The Linux status summary and the Record Route probe end to end, in network
-# namespaces that this script creates and removes:
+# The Linux status summary and the Record Route probe end to end, in namespaces this script makes and removes:
 #   client 10.0.0.2 --- 10.0.0.1 router 198.51.100.1 --- 198.51.100.2 server
 set -u
 . "$TARVELON_SOURCE_DIR/tests/net/checks.sh"
@@ -43,14 +42,15 @@ count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
 probe() { "$@" 2>/dev/null || echo 0.0.0.0; }
 
-# Replies to another program's echoes (here a flood of pings whose own Record Route slot holds 10.0.0.2)
-# are not taken for ours, nor do they crowd ours out: the probe's echo leaves 100 ms late, as on a busy
-# machine, while the flood's replies keep arriving.
-in_client ping -q -f -R -c 200000 -w 2 10.0.0.1 >/dev/null 2>&1 &
+# Replies to another program's echoes (a flood of pings whose own Record Route slot holds 10.0.0.2) are
+# not taken for ours, nor do they crowd ours out: our echo leaves 100 ms late, as on a busy machine, and
+# the flood outlasts the probe's 10 s, which a probe that queued every ICMP packet would spend reading.
+timeout 20 ip netns exec $client ping -q -f -R -w 15 10.0.0.1 >/dev/null 2>&1 &
 flood=$!
 sleep 0.1
 late_send="env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=sendto -e inject=sendto:delay_enter=100000"
 expect "probe through the router" 198.51.100.1 "$(probe in_client $late_send "$cli" probe 198.51.100.2)"
+kill $flood
 wait $flood
 expect "one echo request forwarded" 1 "$(forwarded_requests)"
 
