@@ -12,7 +12,6 @@
 # A test that needs the billing simulator or raw sockets runs only inside the
 # private network namespace that tests/run-suite.sh makes (TARVELON_TEST_NETNS=1).
 
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)

@@ -92,29 +92,29 @@ char* put_base_url(char* work)
     return work + strlen(work);
 }
 
-// The login request; 0 with the token, else the query_balance code.
+// The login request; QUERY_SHOWN with the token, else the query_balance code.
 int log_in(char* work, char* method, char** token)
 {
     const Credentials& credentials = app_state.credentials;
     if (!format_method(method, TEXT_LOGIN_QUERY, credentials.contract_number, credentials.pass_hash)) {
-        return 1;
+        return QUERY_BAD_CREDENTIALS;
     }
     uint32_t status = FETCH_FAILED;
     char* reply = http_get(work, &status);
     if (reply == nullptr) {
         // Only the statuses http_get defines count; the sum must never wrap
         // round to the success code.
-        return status <= FETCH_NO_MEMORY ? static_cast<int>(status) + 2 : 2;
+        return status <= FETCH_NO_MEMORY ? QUERY_FETCH_FAILED + static_cast<int>(status) : QUERY_FETCH_FAILED;
     }
     *token = tag_value("token", reply);
     // The token is the session's key.
     secure_wipe(reply, status + 1);
     free_text(reply);
-    return *token != nullptr ? 0 : 1;
+    return *token != nullptr ? QUERY_SHOWN : QUERY_BAD_CREDENTIALS;
 }
 
-// Fetches the dynamic information and renders it into `work`; 0 when the
-// result is not empty, else 2.
+// Fetches the dynamic information and renders it into `work`; QUERY_SHOWN when
+// the result is not empty, else QUERY_FETCH_FAILED.
 int fetch_balance(char* work, char* method, const char* token)
 {
     // A missing text 9 leaves the login request in place, to be sent again.
@@ -122,7 +122,7 @@ int fetch_balance(char* work, char* method, const char* token)
     uint32_t status = FETCH_FAILED;
     char* reply = http_get(work, &status);
     if (reply == nullptr) {
-        return 2;
+        return QUERY_FETCH_FAILED;
     }
     utf8_to_ansi(reply);
     work[0] = '\0';
@@ -132,7 +132,7 @@ int fetch_balance(char* work, char* method, const char* token)
     }
     free_text(balance_template);
     free_text(reply);
-    return work[0] != '\0' ? 0 : 2;
+    return work[0] != '\0' ? QUERY_SHOWN : QUERY_FETCH_FAILED;
 }
 }  // namespace
 
@@ -140,11 +140,11 @@ int query_balance(WindowHandle owner)
 {
     validate_credentials();
     if (app_state.credentials.contract_number[0] == '\0' || app_state.credentials.pass_hash[0] == '\0') {
-        return 1;
+        return QUERY_BAD_CREDENTIALS;
     }
     char* work = alloc_text(balance_work_size);
     if (work == nullptr) {
-        return 2;
+        return QUERY_FETCH_FAILED;
     }
     int code = query_balance_in(owner, work);
     free_text(work);
@@ -155,13 +155,13 @@ int query_balance_in(WindowHandle owner, char* work)
 {
     char* method = put_base_url(work);
     char* token = nullptr;
-    int code = method != nullptr ? log_in(work, method, &token) : 1;
-    if (code == 0) {
+    int code = method != nullptr ? log_in(work, method, &token) : QUERY_BAD_CREDENTIALS;
+    if (code == QUERY_SHOWN) {
         code = fetch_balance(work, method, token);
         secure_wipe(token, strlen(token));
         free_text(token);
     }
-    if (code == 0) {
+    if (code == QUERY_SHOWN) {
         message_box(owner, work, BOX_INFORMATION);
     }
     // The login URL held the contract number and the pass-hash.

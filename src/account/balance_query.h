@@ -5,10 +5,18 @@
 
 #include <cstddef>
 
+// query_balance's results.  A failed login gives QUERY_FETCH_FAILED + its fetch
+// status, so FETCH_TLS_FAILED ends as QUERY_TLS_REFUSED.
+enum QueryResult {
+    QUERY_SHOWN = 0,
+    QUERY_BAD_CREDENTIALS = 1,  // bad or missing credentials, or no token
+    QUERY_FETCH_FAILED = 2,     // the connection failed
+    QUERY_TLS_REFUSED = 3,      // the secure connection was refused
+    QUERY_NO_MEMORY = 4,        // a reply outgrew memory; no words for the user
+};
+
 // Logs in with app_state.credentials, fetches the dynamic information and shows
-// the balance in an information box owned by `owner`.  0 shown; 1 bad or missing
-// credentials / no token; 2 connection failure; 3 secure connection refused;
-// fetch status + 2 for other failed logins.
+// the balance in an information box owned by `owner`; a QueryResult.
 int query_balance(WindowHandle owner);
 
 // The working buffer: the URLs, then the rendered message.

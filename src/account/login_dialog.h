@@ -12,6 +12,9 @@ enum LoginChoice {
     LOGIN_NO_CONVERTER = 5,   // Linux: no Windows-1251 converter; ends like a cancel
 };
 
+// The dialog's own failure code, beside make_pass_hash's: a field was left empty.
+const int code_empty_field = 100;
+
 // Shows the login dialog owned by `owner`; fills app_state.credentials on 1 or 2.
 // Windows: dialog resource 100; Linux: a prompt on the terminal (/dev/tty).
 int show_login_dialog(WindowHandle owner);

@@ -21,7 +21,6 @@ namespace {
 const int max_attempts = 3;
 const size_t line_size = 256;       // longer contract-number lines are cut
 const size_t password_size = 1024;  // longer passwords are refused
-const int code_empty_field = 100;   // as in the dialog: a field was left empty
 const int code_cancelled = -1;
 const int code_no_terminal = -2;
 const int code_not_1251 = -3;       // refused: no exact Windows-1251 form
@@ -158,7 +157,7 @@ int hash_typed_password(const char* password, char* out)
     case CONVERT_LOSSY:
         return code_not_1251;
     default:
-        return 1;  // as a failed hash
+        return HASH_BAD_ARGUMENT;  // as a failed hash
     }
     int code = make_pass_hash(ansi, out);
     secure_wipe(ansi, text_capacity(ansi));
@@ -184,8 +183,8 @@ int read_password_and_hash(int fd, bool have_number, char* out)
     return code;
 }
 
-// One round of questions.  0 when the Credentials hold a contract number and a
-// pass-hash; otherwise they are empty and the code says why.
+// One round of questions.  HASH_DONE when the Credentials hold a contract
+// number and a pass-hash; otherwise they are empty and the code says why.
 int ask_once(int fd)
 {
     Credentials& credentials = app_state.credentials;
@@ -200,12 +199,12 @@ int ask_once(int fd)
     copy_text(credentials.contract_number, line, sizeof credentials.contract_number);
     trim_spaces(credentials.contract_number);
     int code = read_password_and_hash(fd, credentials.contract_number[0] != '\0', credentials.pass_hash);
-    if (code == 0 && credentials.pass_hash[0] != '\0') {
-        return 0;
+    if (code == HASH_DONE && credentials.pass_hash[0] != '\0') {
+        return HASH_DONE;
     }
     credentials.contract_number[0] = '\0';
     credentials.pass_hash[0] = '\0';
-    return code == 0 ? code_empty_field : code;
+    return code == HASH_DONE ? code_empty_field : code;
 }
 
 void report_failure(int fd, int code)
@@ -245,7 +244,7 @@ int show_login_dialog(WindowHandle)
     int choice = LOGIN_CANCELLED;
     for (int attempt = 0; attempt < max_attempts; ++attempt) {
         int code = ask_once(fd);
-        if (code == 0) {
+        if (code == HASH_DONE) {
             choice = remember_requested ? LOGIN_REMEMBER : LOGIN_ACCEPTED;
             break;
         }

@@ -4,7 +4,7 @@
 #include "account/pass_hash.h"
 #include "common/heap_text.h"
 #include "common/texts.h"
-#include "common/ui.h"
+#include "common/ui_win.h"
 
 #include <windows.h>
 
@@ -13,7 +13,6 @@ const int login_dialog_id = 100;
 const int contract_field_id = 100;
 const int password_field_id = 101;
 const int remember_box_id = 102;
-const int code_empty_field = 100;  // not a pass-hash code: a field was left empty
 
 void set_owner_icons(HWND dialog, HWND owner)
 {
@@ -53,7 +52,7 @@ BOOL accept_login(HWND dialog)
     // Zeroed over the whole allocation, whatever the hashing gave.
     secure_wipe(password, LocalSize(password));
     free_text(password);
-    if (code == 0 && credentials.contract_number[0] != '\0' && credentials.pass_hash[0] != '\0') {
+    if (code == HASH_DONE && credentials.contract_number[0] != '\0' && credentials.pass_hash[0] != '\0') {
         bool remember = IsDlgButtonChecked(dialog, remember_box_id) == BST_CHECKED;
         EndDialog(dialog, remember ? LOGIN_REMEMBER : LOGIN_ACCEPTED);
         return TRUE;

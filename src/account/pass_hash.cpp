@@ -36,20 +36,20 @@ void encode_group(const unsigned char* data, size_t count, char* out)
     out[3] = count > 2 ? base64_alphabet[bits & 0x3F] : '=';
 }
 
-// A stage's failure code within make_pass_hash's codes: `base` + the stage's code.
-int staged(int base, int code)
+// A stage's failure code within make_pass_hash's codes.
+int staged(PassHashStage stage, int code)
 {
-    return code == 0 ? 0 : base + code;
+    return code == HASH_DONE ? HASH_DONE : stage + code;
 }
 }  // namespace
 
 int base64_encode(const unsigned char* data, size_t length, char* out, size_t capacity)
 {
     if (data == nullptr || length == 0 || out == nullptr || capacity == 0) {
-        return 1;
+        return HASH_BAD_ARGUMENT;
     }
     if (capacity < (length - 1) / 3 * 4 + 5) {
-        return 2;
+        return ENCODE_NO_ROOM;
     }
     size_t j = 0;
     for (size_t i = 0; i < length; i += 3, j += 4) {
@@ -62,14 +62,14 @@ int base64_encode(const unsigned char* data, size_t length, char* out, size_t ca
 int url_encode(const char* text, char* out, size_t capacity)
 {
     if (text == nullptr || out == nullptr || capacity == 0) {
-        return 1;
+        return HASH_BAD_ARGUMENT;
     }
     size_t needed = 0;
     for (const char* c = text; *c != '\0'; ++c) {
         needed += is_unreserved(static_cast<unsigned char>(*c)) ? 1 : 3;
     }
     if (needed >= capacity) {
-        return 2;
+        return ENCODE_NO_ROOM;
     }
     size_t j = 0;
     for (const char* c = text; *c != '\0'; ++c) {
@@ -89,7 +89,7 @@ int url_encode(const char* text, char* out, size_t capacity)
 int make_pass_hash(const char* password, char* out)
 {
     if (password == nullptr || out == nullptr || password[0] == '\0') {
-        return 1;
+        return HASH_BAD_ARGUMENT;
     }
     size_t length = 0;
     while (password[length] != '\0') {
@@ -97,12 +97,12 @@ int make_pass_hash(const char* password, char* out)
     }
     unsigned char digest[sha1_size];
     char scratch[base64_scratch_size];
-    int code = staged(20, sha1_digest(reinterpret_cast<const unsigned char*>(password), length, digest));
-    if (code == 0) {
-        code = staged(30, base64_encode(digest, sha1_size, scratch, sizeof scratch));
+    int code = staged(STAGE_SHA1, sha1_digest(reinterpret_cast<const unsigned char*>(password), length, digest));
+    if (code == HASH_DONE) {
+        code = staged(STAGE_BASE64, base64_encode(digest, sha1_size, scratch, sizeof scratch));
     }
-    if (code == 0) {
-        code = staged(40, url_encode(scratch, out, pass_hash_size));
+    if (code == HASH_DONE) {
+        code = staged(STAGE_URL_ENCODE, url_encode(scratch, out, pass_hash_size));
     }
     // Both are the pass-hash in other forms.
     secure_wipe(digest, sizeof digest);

@@ -2,25 +2,25 @@
 
 #include <openssl/evp.h>
 
-// libcrypto's failures map onto the stages of the Windows crypto service:
-// no digest context 2, no SHA-1 set-up 3, hashing 4, result 5.
+// libcrypto's failures map onto the steps of the Windows crypto service; the
+// SHA-1 set-up stands for the hash object.
 int sha1_digest(const unsigned char* data, size_t length, unsigned char* digest)
 {
     if (data == nullptr || length == 0 || digest == nullptr) {
-        return 1;
+        return HASH_BAD_ARGUMENT;
     }
     EVP_MD_CTX* context = EVP_MD_CTX_new();
     if (context == nullptr) {
-        return 2;
+        return DIGEST_NO_CONTEXT;
     }
-    int code = 0;
+    int code = HASH_DONE;
     unsigned int delivered = 0;
     if (EVP_DigestInit_ex(context, EVP_sha1(), nullptr) != 1) {
-        code = 3;
+        code = DIGEST_NO_HASH_OBJECT;
     } else if (EVP_DigestUpdate(context, data, length) != 1) {
-        code = 4;
+        code = DIGEST_HASHING_FAILED;
     } else if (EVP_DigestFinal_ex(context, digest, &delivered) != 1 || delivered != sha1_size) {
-        code = 5;
+        code = DIGEST_NOT_DELIVERED;
     }
     EVP_MD_CTX_free(context);
     return code;

@@ -6,23 +6,23 @@
 int sha1_digest(const unsigned char* data, size_t length, unsigned char* digest)
 {
     if (data == nullptr || length == 0 || digest == nullptr) {
-        return 1;
+        return HASH_BAD_ARGUMENT;
     }
     HCRYPTPROV provider = 0;
     if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        return 2;
+        return DIGEST_NO_CONTEXT;
     }
     HCRYPTHASH hash = 0;
     if (!CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash)) {
         CryptReleaseContext(provider, 0);
-        return 3;
+        return DIGEST_NO_HASH_OBJECT;
     }
-    int code = 0;
+    int code = HASH_DONE;
     DWORD delivered = sha1_size;
     if (!CryptHashData(hash, data, static_cast<DWORD>(length), 0)) {
-        code = 4;
+        code = DIGEST_HASHING_FAILED;
     } else if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &delivered, 0)) {
-        code = 5;
+        code = DIGEST_NOT_DELIVERED;
     }
     CryptDestroyHash(hash);
     CryptReleaseContext(provider, 0);

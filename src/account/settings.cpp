@@ -16,18 +16,18 @@ bool have_credentials()
 void report_query(WindowHandle owner, int code, int choice)
 {
     switch (code) {
-    case 0:
+    case QUERY_SHOWN:
         if (choice == LOGIN_REMEMBER) {
             write_settings();
         }
         break;
-    case 1:
+    case QUERY_BAD_CREDENTIALS:
         message_box(owner, catalogue_ref(TEXT_BAD_CREDENTIALS), BOX_ERROR);
         break;
-    case 2:
+    case QUERY_FETCH_FAILED:
         message_box(owner, catalogue_ref(TEXT_CONNECTION_ERROR), BOX_ERROR);
         break;
-    case 3:
+    case QUERY_TLS_REFUSED:
         message_box(owner, catalogue_ref(tls_failure_text()), BOX_ERROR);
         break;
     default:

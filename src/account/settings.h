@@ -10,7 +10,7 @@ const char settings_section[] = "General";
 const char username_key[] = "username";
 const char passhash_key[] = "passhash";
 
-// balance_command's results besides the codes of query_balance.
+// balance_command's results besides query_balance's QueryResult.
 enum BalanceEnd {
     BALANCE_CANCELLED = -1,    // the dialog was cancelled; no query was made
     BALANCE_NO_TERMINAL = -2,  // Linux: no terminal to ask for the credentials on
@@ -24,8 +24,8 @@ void read_settings();
 void write_settings();
 
 // One Balance request from start to end; every box is owned by `owner`.  Returns
-// query_balance's code (0 shown; 1, 2, 3 reported in an error box; above 3
-// silent) or a BalanceEnd.  The Windows program ignores it; the Linux command
+// a QueryResult (bad credentials, connection and TLS failures reported in an
+// error box; QUERY_NO_MEMORY silent) or a BalanceEnd.  The Windows program ignores it; the Linux command
 // makes its exit status of it.
 int balance_command(WindowHandle owner);
 

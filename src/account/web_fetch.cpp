@@ -1,5 +1,7 @@
 #include "account/web_fetch.h"
 
+#include "common/heap_text.h"
+
 #include <cstring>
 
 namespace {

@@ -19,15 +19,6 @@ const uint32_t max_body_size = 16u * 1024 * 1024;
 // body length on success and a FetchStatus on failure.
 char* http_get(const char* url, uint32_t* length_or_status);
 
-// Windows: length_or_status after a failed send of an http (secure false) or
-// https request with WinINet error code `error`.
-uint32_t send_failure_status(bool secure, unsigned long error);
-
-// Size 0 frees `buffer` and gives null; a null `buffer` gives a fresh zero-filled
-// one; otherwise the buffer is resized (it may move) with added bytes zero-filled.
-// On failure null, and the old buffer is still valid and still the caller's.
-char* resize_buffer(char* buffer, size_t size);
-
 // The reading loop that both platform clients share: the client asks for room,
 // reads at most that many bytes into it and reports how many arrived.
 // A body with an announced length is read until it is filled or a read delivers

@@ -267,15 +267,3 @@ char* http_get(const char* url, uint32_t* length_or_status)
     free_text(origin);
     return body;
 }
-
-char* resize_buffer(char* buffer, size_t size)
-{
-    if (size == 0) {
-        free_text(buffer);
-        return nullptr;
-    }
-    if (buffer == nullptr) {
-        return alloc_text(size);
-    }
-    return realloc_text(buffer, size);
-}

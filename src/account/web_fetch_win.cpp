@@ -1,4 +1,4 @@
-#include "account/web_fetch.h"
+#include "account/web_fetch_win.h"
 
 #include "common/heap_text.h"
 
@@ -118,18 +118,4 @@ char* http_get(const char* url, uint32_t* length_or_status)
     free_text(host);
     free_text(path);
     return body;
-}
-
-char* resize_buffer(char* buffer, size_t size)
-{
-    if (size == 0) {
-        if (buffer != nullptr) {
-            LocalFree(buffer);
-        }
-        return nullptr;
-    }
-    if (buffer == nullptr) {
-        return static_cast<char*>(LocalAlloc(LPTR, size));
-    }
-    return static_cast<char*>(LocalReAlloc(buffer, size, LMEM_MOVEABLE | LMEM_ZEROINIT));
 }

@@ -42,7 +42,7 @@ int check_command_options(const CliOptions* options)
     if (options->no_probe && options->command != COMMAND_STATUS) {
         return usage_error(msg_option_not_for_command, "--no-probe");
     }
-    return 0;
+    return EXIT_OK;
 }
 }  // namespace
 
@@ -71,10 +71,10 @@ int parse_options(int argc, char** argv, CliOptions* options)
                 options_ended = true;
             } else if (is_option(arg, "-h") || is_option(arg, "--help")) {
                 options->command = COMMAND_HELP;
-                return 0;
+                return EXIT_OK;
             } else if (is_option(arg, "--version")) {
                 options->command = COMMAND_VERSION;
-                return 0;
+                return EXIT_OK;
             } else if (is_option(arg, "--remember")) {
                 options->remember = true;
             } else if (is_option(arg, "--no-probe")) {

@@ -8,6 +8,7 @@ enum CliCommand { COMMAND_HELP, COMMAND_VERSION, COMMAND_STATUS, COMMAND_BALANCE
 
 // Exit statuses, as documented in the help text.
 enum CliExit {
+    EXIT_OK = 0,
     EXIT_BAD_CREDENTIALS = 1,
     EXIT_CONNECTION = 2,
     EXIT_TLS = 3,
@@ -25,7 +26,7 @@ struct CliOptions {
     char settings_default[PATH_MAX];
 };
 
-// Fills `options` from the command line; 0, or EXIT_USAGE after saying what is wrong.
+// Fills `options` from the command line; EXIT_OK, or EXIT_USAGE after saying what is wrong.
 int parse_options(int argc, char** argv, CliOptions* options);
 
 // $XDG_CONFIG_HOME/tarvelon/Tarvelon.ini, else ~/.config/tarvelon/Tarvelon.ini;

@@ -2,6 +2,7 @@
 #include "cli/cli_output.h"
 #include "cli/cli_options.h"
 
+#include "account/balance_query.h"
 #include "account/login_dialog.h"
 #include "account/settings.h"
 #include "common/heap_text.h"
@@ -41,7 +42,7 @@ int run_status(const CliOptions& options)
     }
     print_line(text);
     free_text(text);
-    return 0;
+    return EXIT_OK;
 }
 
 int run_probe(const CliOptions& options)
@@ -55,18 +56,21 @@ int run_probe(const CliOptions& options)
     char dotted[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &address, dotted, sizeof dotted);
     print_line(dotted);
-    return 0;
+    return EXIT_OK;
 }
 
-// balance_command has shown its own error text for codes 1 to 3.
+// balance_command has shown its own error text for the failures it reports.
 int balance_exit_status(int outcome)
 {
     switch (outcome) {
-    case 0:
-    case EXIT_BAD_CREDENTIALS:
-    case EXIT_CONNECTION:
-    case EXIT_TLS:
-        return outcome;
+    case QUERY_SHOWN:
+        return EXIT_OK;
+    case QUERY_BAD_CREDENTIALS:
+        return EXIT_BAD_CREDENTIALS;
+    case QUERY_FETCH_FAILED:
+        return EXIT_CONNECTION;
+    case QUERY_TLS_REFUSED:
+        return EXIT_TLS;
     case BALANCE_CANCELLED:
         print_error(msg_cancelled);
         return EXIT_CANCELLED;
@@ -108,7 +112,7 @@ int run_balance(const CliOptions& options)
     set_settings_path(options.settings_path);
     set_login_remember(options.remember);
     int outcome = balance_command(nullptr);
-    if (outcome == 0 && options.remember) {
+    if (outcome == QUERY_SHOWN && options.remember) {
         report_store(options.settings_path);
     }
     return balance_exit_status(outcome);
@@ -120,19 +124,19 @@ int main(int argc, char** argv)
     setlocale(LC_ALL, "");
     CliOptions options;
     int status = parse_options(argc, argv, &options);
-    if (status != 0) {
+    if (status != EXIT_OK) {
         print_error(msg_usage_hint);
         return status;
     }
     switch (options.command) {
     case COMMAND_HELP:
         print_text(msg_help);
-        return 0;
+        return EXIT_OK;
     case COMMAND_VERSION: {
         char* title = load_text(TEXT_TITLE);
         print_line(title == nullptr ? "" : title);
         free_text(title);
-        return 0;
+        return EXIT_OK;
     }
     case COMMAND_STATUS:
         return run_status(options);

@@ -9,6 +9,11 @@ char* alloc_text(size_t size);
 // Frees a buffer from alloc_text or resize_buffer; null is ignored.
 void free_text(void* buffer);
 
+// Size 0 frees `buffer` and gives null; a null `buffer` gives a fresh zero-filled
+// one; otherwise the buffer is resized (it may move) with added bytes zero-filled.
+// On failure null, and the old buffer is still valid and still the caller's.
+char* resize_buffer(char* buffer, size_t size);
+
 // Overwrites `size` bytes with zeros in a way the compiler cannot drop.
 void secure_wipe(void* buffer, size_t size);
 

@@ -24,6 +24,3 @@ int message_box(WindowHandle owner, const char* text, unsigned icon);
 
 // Platform side of message_box: shows a loaded text.
 int show_box(WindowHandle owner, const char* text, unsigned icon);
-
-// The title or content of a window in a fresh buffer of its length + 1, or null.
-char* window_text_copy(WindowHandle window);

@@ -1,4 +1,4 @@
-#include "common/ui.h"
+#include "common/ui_win.h"
 
 #include "common/heap_text.h"
 

@@ -92,26 +92,26 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         std::string login = "1234567&password=" + password_hash;  // the query as it went out
     } cases[] = {
         {"", BALANCE_CANCELLED, 0, "", token, &cancel, letter, letter},
-        {"", 0, 2, balance_box, token, &once, "(none)", "(none)"},
-        {"", 1, 1, bad, token, &wrong, "(none)", "(none)",
+        {"", QUERY_SHOWN, 2, balance_box, token, &once, "(none)", "(none)"},
+        {"", QUERY_BAD_CREDENTIALS, 1, bad, token, &wrong, "(none)", "(none)",
          "1234567&password=" + std::string(pass_hash_vectors[1].pass_hash)},
-        {"", 0, 2, balance_box, token, &remember, "(none)", good_pair},
-        {"--account 12345678901234:" + password_hash, 0, 2, balance_box, token, nullptr, sixteen, sixteen,
+        {"", QUERY_SHOWN, 2, balance_box, token, &remember, "(none)", good_pair},
+        {"--account 12345678901234:" + password_hash, QUERY_SHOWN, 2, balance_box, token, nullptr, sixteen, sixteen,
          "12345678901234&password=" + password_hash},
-        {"--fault status-500 --balance \"Сто двадцать\"", 0, 2,
+        {"--fault status-500 --balance \"Сто двадцать\"", QUERY_SHOWN, 2,
          "Баланс (рублей): Сто двадцать\nДней абонентской платы (примерно): 31"},
-        {"--fault no-elements", 0, 2, no_values},
-        {"--fault endless --fault-path login --endless-limit 20000000", 4, 1, ""},
-        {"--fault no-token", 1, 1, bad},
-        {"--cert untrusted", 2, 0, refused},
-        {"--fault huge-length --fault-path getDynamicInfo", 2, 2, refused},
-        {"-", 3, 0, catalogue_utf8(tls_text)},
-        {"--token \"a b\"", 0, 2, balance_box, "a%20b"},
-        {"--token \"a#b&c%d\"", 0, 2, no_values, "a#b&c%d"},
-        {"--token \"a\\b\tc \"", 0, 2, no_values, "a/bc"},
-        {"--token \xC3\xA9", 0, 2, no_values, "\xC3\x83\xC2\xA9"},
-        {"--token \"\"", 0, 2, balance_box, ""},
-        {"--token " + std::string(1100, 'x'), 0, 2, no_values, std::string(1002, 'x')},
+        {"--fault no-elements", QUERY_SHOWN, 2, no_values},
+        {"--fault endless --fault-path login --endless-limit 20000000", QUERY_NO_MEMORY, 1, ""},
+        {"--fault no-token", QUERY_BAD_CREDENTIALS, 1, bad},
+        {"--cert untrusted", QUERY_FETCH_FAILED, 0, refused},
+        {"--fault huge-length --fault-path getDynamicInfo", QUERY_FETCH_FAILED, 2, refused},
+        {"-", QUERY_TLS_REFUSED, 0, catalogue_utf8(tls_text)},
+        {"--token \"a b\"", QUERY_SHOWN, 2, balance_box, "a%20b"},
+        {"--token \"a#b&c%d\"", QUERY_SHOWN, 2, no_values, "a#b&c%d"},
+        {"--token \"a\\b\tc \"", QUERY_SHOWN, 2, no_values, "a/bc"},
+        {"--token \xC3\xA9", QUERY_SHOWN, 2, no_values, "\xC3\x83\xC2\xA9"},
+        {"--token \"\"", QUERY_SHOWN, 2, balance_box, ""},
+        {"--token " + std::string(1100, 'x'), QUERY_SHOWN, 2, no_values, std::string(1002, 'x')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + " " + c.before);
@@ -164,7 +164,9 @@ TEST_F(BalanceRequest, NoCopyOfTheCredentialsOrTheTokenOutlivesTheQuery)
 #endif
     put_settings(good_pair);
     read_settings();
-    for (const auto& [options, code] : {std::pair<const char*, int>{"", 0}, {"--fault no-token", 1}, {"-", 3}}) {
+    const std::pair<const char*, int> queries[] = {
+        {"", QUERY_SHOWN}, {"--fault no-token", QUERY_BAD_CREDENTIALS}, {"-", QUERY_TLS_REFUSED}};
+    for (const auto& [options, code] : queries) {
         restart(options);
         EXPECT_EQ(code, play(query_over_work, nullptr).result) << options;
     }

@@ -1,5 +1,7 @@
 // The login dialog as the user meets it (user_play checks its icons, password style and focus).
 #include "account/login_dialog.h"
+#include "account/pass_hash.h"
+#include "common/texts.h"
 #include "memory_probe_win.h"
 #include "pass_hash_vectors.h"
 #include "user_play.h"
@@ -10,7 +12,6 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 
 namespace {
 // Stand-ins for the crypto service's four steps, each failing.
@@ -26,43 +27,43 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
     if (!can_play()) {
         GTEST_SKIP() << "no X display";
     }
-    const std::pair<const char*, void*> failing_steps[] = {  // function, its refusal
-        {"CryptAcquireContextA", reinterpret_cast<void*>(no_context)},
-        {"CryptCreateHash", reinterpret_cast<void*>(no_hash_object)},
-        {"CryptHashData", reinterpret_cast<void*>(no_hashing)},
-        {"CryptGetHashParam", reinterpret_cast<void*>(no_digest)},
-    };
     const LoginAnswer typed = {"1234567", "password", true};
     const struct {
         LoginAnswer answer;
         int choice;
         const char* number;  // null: the credentials are left as they were
         const char* pass_hash;
-        unsigned box;  // catalogue text; over 5, the code in text 5 (failing_steps[code - 22] fails)
+        unsigned box;           // catalogue text, 0 for none
+        const char* failing;    // the crypto service's step made to fail
+        void* refusal;
+        int code;               // shown in the hash-error box
     } cases[] = {
-        {{"  1234567  ", "password", false}, LOGIN_ACCEPTED, "1234567", pass_hash_vectors[0].pass_hash, 0},
-        {{"123456789012345678", "Password", true}, LOGIN_REMEMBER, "12345678901234", pass_hash_vectors[1].pass_hash, 0},
-        {{"   12345678901234", "password", false}, LOGIN_ACCEPTED, "12345678901", pass_hash_vectors[0].pass_hash, 0},
-        {{"", "password", true}, LOGIN_CANCELLED, "", "", 2},
-        {{"1234567", "", true}, LOGIN_CANCELLED, "", "", 2},
-        {{nullptr, nullptr, true}, LOGIN_CANCELLED, nullptr, nullptr, 0},
-        {typed, LOGIN_CANCELLED, "", "", 22},
-        {typed, LOGIN_CANCELLED, "", "", 23},
-        {typed, LOGIN_CANCELLED, "", "", 24},
-        {typed, LOGIN_CANCELLED, "", "", 25},
+        {{"  1234567  ", "password", false}, LOGIN_ACCEPTED, "1234567", pass_hash_vectors[0].pass_hash, 0, nullptr, nullptr, 0},
+        {{"123456789012345678", "Password", true}, LOGIN_REMEMBER, "12345678901234", pass_hash_vectors[1].pass_hash, 0, nullptr, nullptr, 0},
+        {{"   12345678901234", "password", false}, LOGIN_ACCEPTED, "12345678901", pass_hash_vectors[0].pass_hash, 0, nullptr, nullptr, 0},
+        {{"", "password", true}, LOGIN_CANCELLED, "", "", TEXT_BAD_CREDENTIALS, nullptr, nullptr, 0},
+        {{"1234567", "", true}, LOGIN_CANCELLED, "", "", TEXT_BAD_CREDENTIALS, nullptr, nullptr, 0},
+        {{nullptr, nullptr, true}, LOGIN_CANCELLED, nullptr, nullptr, 0, nullptr, nullptr, 0},
+        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptAcquireContextA", reinterpret_cast<void*>(no_context),
+         STAGE_SHA1 + DIGEST_NO_CONTEXT},
+        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptCreateHash", reinterpret_cast<void*>(no_hash_object),
+         STAGE_SHA1 + DIGEST_NO_HASH_OBJECT},
+        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptHashData", reinterpret_cast<void*>(no_hashing),
+         STAGE_SHA1 + DIGEST_HASHING_FAILED},
+        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptGetHashParam", reinterpret_cast<void*>(no_digest),
+         STAGE_SHA1 + DIGEST_NOT_DELIVERED},
     };
     for (const auto& c : cases) {
         memset(&app_state.credentials, 'Q', sizeof app_state.credentials);
         std::string row = "row " + std::to_string(&c - cases);
-        const char* failing = c.box > 5 ? failing_steps[c.box - 22].first : nullptr;
-        void* system = failing != nullptr ? replace_import(failing, failing_steps[c.box - 22].second) : nullptr;
-        ASSERT_TRUE(failing == nullptr || system != nullptr) << row;
+        void* system = c.failing != nullptr ? replace_import(c.failing, c.refusal) : nullptr;
+        ASSERT_TRUE(c.failing == nullptr || system != nullptr) << row;
         Played played = play(show_login_dialog, &c.answer);
-        if (failing != nullptr) {
-            replace_import(failing, system);
+        if (c.failing != nullptr) {
+            replace_import(c.failing, system);
         }
         char box[256] = "";
-        snprintf(box, sizeof box, catalogue_utf8(c.box > 5 ? 5 : c.box).c_str(), static_cast<unsigned long>(c.box));
+        snprintf(box, sizeof box, catalogue_utf8(c.box).c_str(), static_cast<unsigned long>(c.code));
         EXPECT_EQ(c.choice, played.result) << row;
         EXPECT_EQ(c.box != 0 ? box : "", played.box) << row;
         if (c.number == nullptr) {

@@ -1,6 +1,6 @@
 // A reset of an HTTPS connection counts as the secure connection failing (the refusal, the handshake's
 // reset and plain HTTP reach send_failure_status through WinINet in http_get_test).
-#include "account/web_fetch.h"
+#include "account/web_fetch_win.h"
 
 #include <gtest/gtest.h>
 

@@ -9,12 +9,12 @@ mount namespace.  The scratch copy (default /tmp/tarvelon-mutants) keeps its
 build trees between runs, so a run rebuilds only what a mutant touches.
 Prints one line per mutant (KILLED, SURVIVED, BUILD-FAIL, NOT-FOUND, ERROR)
 and a summary, also written to SCRATCH/report.txt; the exit status is 1 when
-any mutant was not killed.  After a change to the tests, --compare with the
-report of main names the mutants that main's suites killed and these do not.
-tools/mutants/report-before-cut.txt and report-after-cut.txt are those reports
-for the suites before and after the tests were cut (presets native and win64):
-compare a change to the tests with the second.  The scratch's build trees are
-left as the last mutant built them: rebuild there before running its suites."""
+any mutant was not killed.  After a change to the tests,
+--compare tools/mutants/baseline-report.txt (main's suites, presets native and
+win64) names the mutants that main's suites killed and these do not; a change
+that adds mutants or kills more refreshes the baseline.  The scratch's build
+trees are left as the last mutant built them: rebuild there before running its
+suites."""
 
 import argparse
 import json
