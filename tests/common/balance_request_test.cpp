@@ -109,6 +109,7 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"--token \"a b\"", 0, 2, balance_box, "a%20b"},
         {"--token \"a#b&c%d\"", 0, 2, no_values, "a#b&c%d"},
         {"--token \"a\\b\tc \"", 0, 2, no_values, "a/bc"},
+        {"--token \"tk\rX-Injected: 1\x7F\"", 0, 2, balance_box, "tk%0DX-Injected:%201%7F"},
         {"--token \xC3\xA9", 0, 2, no_values, "\xC3\x83\xC2\xA9"},
         {"--token \"\"", 0, 2, balance_box, ""},
         {"--token " + std::string(1100, 'x'), 0, 2, no_values, std::string(1002, 'x')},
