@@ -116,15 +116,13 @@ if command -v setcap >/dev/null; then
     cp "$cli" "$granted/tarvelon"
     setcap cap_net_raw+ep "$granted/tarvelon"
     expect "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
-    requests=$(forwarded_requests)
-    # Every system call stops under strace: on a loaded machine the program may take seconds to get there.
-    timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=sendto \
-        -e inject=sendto:delay_exit=2000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
+    # strace notes the send, with the process id, before it holds the probe there.
+    timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" -e trace=sendto \
+        -e inject=sendto:delay_exit=3000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
     held=$!
-    for _ in $(seq 300); do [ "$(forwarded_requests)" -gt "$requests" ] && break; sleep 0.1; done
-    for p in /proc/[0-9]*; do [ "$(readlink $p/exe)" = "$granted/tarvelon" ] && pid=${p#/proc/}; done
+    for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
     expect "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
-        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' /proc/${pid:-0}/status | xargs)"
+        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
     wait $held
     expect "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
 fi
