@@ -92,6 +92,25 @@ char* put_base_url(char* work)
     return work + strlen(work);
 }
 
+// The token as it goes into the second URL, in a fresh heap text: a bare CR
+// or another control byte would go on the request line raw, where a server or
+// proxy may take it for a line end, so it is written %XX.  Tab and line feed are
+// left to the client, which drops the one and cuts at the other.
+char* escape_controls(const char* token)
+{
+    char* out = token != nullptr ? alloc_text(strlen(token) * 3 + 1) : nullptr;
+    for (size_t i = 0, j = 0; out != nullptr && token[i] != '\0'; ++i) {
+        unsigned char c = static_cast<unsigned char>(token[i]);
+        if ((c < ' ' && c != '\t' && c != '\n') || c == 0x7F) {
+            format_text(out + j, 4, "%%%02X", c);
+            j += 3;
+        } else {
+            out[j++] = token[i];
+        }
+    }
+    return out;
+}
+
 // The login request; QUERY_SHOWN with the token, else the query_balance code.
 int log_in(char* work, char* method, char** token)
 {
@@ -106,10 +125,13 @@ int log_in(char* work, char* method, char** token)
         // round to the success code.
         return status <= FETCH_NO_MEMORY ? QUERY_FETCH_FAILED + static_cast<int>(status) : QUERY_FETCH_FAILED;
     }
-    *token = tag_value("token", reply);
+    char* found = tag_value("token", reply);
+    *token = escape_controls(found);
     // The token is the session's key.
     secure_wipe(reply, status + 1);
     free_text(reply);
+    secure_wipe(found, found != nullptr ? strlen(found) : 0);
+    free_text(found);
     return *token != nullptr ? QUERY_SHOWN : QUERY_BAD_CREDENTIALS;
 }
 

@@ -20,7 +20,9 @@ const char temporary_infix[] = ".new-";   // Tarvelon.ini.new-...: ours, holding
 const time_t stale_seconds = 60;          // no writer of ours lives that long
 const int link_hops = 40;
 
-bool read_all(int fd, char* out, size_t length)
+// The bytes read, at most `length`, or -1.  A file shorter than its size (one
+// that shrank meanwhile, a sysfs file) is read as far as it goes.
+ssize_t read_all(int fd, char* out, size_t length)
 {
     size_t done = 0;
     while (done < length) {
@@ -29,11 +31,11 @@ bool read_all(int fd, char* out, size_t length)
             continue;
         }
         if (got <= 0) {
-            return got == 0;  // a file that shrank meanwhile is read as far as it goes
+            return got == 0 ? static_cast<ssize_t>(done) : -1;
         }
         done += static_cast<size_t>(got);
     }
-    return true;
+    return static_cast<ssize_t>(done);
 }
 
 bool write_all(int fd, const char* text, size_t length)
@@ -189,7 +191,9 @@ bool write_named_temporary(const char* path, char* temporary, const char* text, 
 
 char* ini_load(const char* path)
 {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // A FIFO would block the open until a writer came, a device may act on it:
+    // neither is opened as more than a name to look at.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT ? alloc_text(1) : nullptr;
     }
@@ -198,17 +202,16 @@ char* ini_load(const char* path)
     if (fstat(fd, &status) == 0) {
         bool usable = S_ISREG(status.st_mode) && status.st_size <= largest_file;
         text = usable ? alloc_text(static_cast<size_t>(status.st_size) + 1) : nullptr;
-        errno = usable ? errno : S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        errno = usable ? errno : !S_ISREG(status.st_mode) ? ENOTSUP : EFBIG;
     }
     if (text != nullptr) {
-        size_t size = static_cast<size_t>(status.st_size);
-        bool read = read_all(fd, text, size);
+        ssize_t size = read_all(fd, text, static_cast<size_t>(status.st_size));
         // A NUL byte (a UTF-16 file is full of them) would end the text early.
-        if (!read || memchr(text, '\0', size) != nullptr) {
-            secure_wipe(text, size);
+        if (size < 0 || memchr(text, '\0', static_cast<size_t>(size)) != nullptr) {
+            secure_wipe(text, static_cast<size_t>(status.st_size));
             free_text(text);
             text = nullptr;
-            errno = read ? EILSEQ : errno;
+            errno = size < 0 ? errno : EILSEQ;
         }
     }
     int saved = errno;

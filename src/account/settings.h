@@ -48,6 +48,7 @@ enum SettingsStore {
     SETTINGS_UNREADABLE,        // replacing the file would lose what it holds
     SETTINGS_UNREPRESENTABLE,   // NUL bytes (UTF-16?): left as it is
     SETTINGS_WRITE_FAILED,
+    SETTINGS_NOT_A_FILE,        // a directory, a FIFO or a device: left alone
 };
 int settings_store_result(int* error);
 

@@ -46,7 +46,10 @@ void write_setting_pair(const char* username, const char* passhash)
     char* text = ini_load(settings_path);
     if (text == nullptr) {
         // Replacing it would lose what it holds.
-        note_store(errno == EILSEQ ? SETTINGS_UNREPRESENTABLE : SETTINGS_UNREADABLE, errno);
+        note_store(errno == EILSEQ    ? SETTINGS_UNREPRESENTABLE
+                   : errno == ENOTSUP ? SETTINGS_NOT_A_FILE
+                                      : SETTINGS_UNREADABLE,
+                   errno);
         return;
     }
     char* with_username = ini_set(text, settings_section, username_key, username);

@@ -170,9 +170,15 @@ char* exchange(CURL* curl, const char* url, const char* target, bool secure, uin
     return body_finish(&transfer.reader, length_or_status);
 }
 
+bool is_https(const char* url)
+{
+    return strncasecmp(url, "https:", 6) == 0;
+}
+
 // `url` is the first request's, its path going on the request line as
 // `target`.  Redirects go wherever their Location says, port included, as
-// WinINet goes.
+// WinINet goes; but from https to http, which WinINet on Windows refuses (Wine's
+// follows it), they do not: the login URL would go out in clear.
 char* fetch(const char* url, const char* target, bool secure, uint32_t* length_or_status)
 {
     CURL* curl = curl_easy_init();
@@ -186,8 +192,9 @@ char* fetch(const char* url, const char* target, bool secure, uint32_t* length_o
         for (int hop = 0; next != nullptr; ++hop) {
             char* here = next;
             next = nullptr;
+            bool downgrade = secure && !is_https(here);
             // A bound WinINet does not have: a redirect loop would never end.
-            if (hop < max_redirects) {
+            if (hop < max_redirects && !downgrade) {
                 body = exchange(curl, here, nullptr, secure, length_or_status, &next);
             }
             secure_wipe(here, strlen(here));

@@ -54,6 +54,9 @@ const char* const msg_not_stored_unreadable =
 const char* const msg_not_stored_unrepresentable =
     N_("the contract number and password were not remembered: the settings file holds NUL bytes "
        "(UTF-16 text, perhaps), which this program cannot keep; it is left as it is");
+const char* const msg_not_stored_not_a_file =
+    N_("the contract number and password were not remembered: the settings path names a directory, "
+       "a FIFO or a device, not a file; choose another with --settings FILE");
 const char* const msg_not_stored_write_failed =
     N_("the contract number and password were not remembered: the settings file cannot be written; "
        "choose another with --settings FILE");

@@ -14,6 +14,7 @@ extern const char* const msg_no_settings_home;
 extern const char* const msg_not_stored_unreadable;
 extern const char* const msg_not_stored_unrepresentable;
 extern const char* const msg_not_stored_write_failed;
+extern const char* const msg_not_stored_not_a_file;
 extern const char* const msg_probe_failed;
 extern const char* const msg_out_of_memory;
 extern const char* const msg_no_terminal;

@@ -97,6 +97,7 @@ void report_store(const char* path)
     }
     const char* message = result == SETTINGS_UNREADABLE      ? msg_not_stored_unreadable
                           : result == SETTINGS_UNREPRESENTABLE ? msg_not_stored_unrepresentable
+                          : result == SETTINGS_NOT_A_FILE      ? msg_not_stored_not_a_file
                                                                : msg_not_stored_write_failed;
     char detail[PATH_MAX + 128];
     snprintf(detail, sizeof detail, "%s (%s)", path, strerror(error));
@@ -127,6 +128,10 @@ int main(int argc, char** argv)
     if (status != EXIT_OK) {
         print_error(msg_usage_hint);
         return status;
+    }
+    bool probes = options.command == COMMAND_PROBE || (options.command == COMMAND_STATUS && !options.no_probe);
+    if (!probes) {
+        drop_capabilities();
     }
     switch (options.command) {
     case COMMAND_HELP:

@@ -89,7 +89,7 @@ uint32_t slot_in_reply_area(const uint8_t* area, size_t area_size, size_t option
     return read_address(area + options_offset + slot_offset);
 }
 
-void build_echo_request(uint8_t* packet, uint32_t target, uint16_t identifier)
+void build_echo_request(uint8_t* packet, uint32_t target, uint16_t identifier, uint16_t sequence)
 {
     memset(packet, 0, echo_request_size);
     const size_t header_size = ip_header_size + record_route_size;
@@ -102,11 +102,11 @@ void build_echo_request(uint8_t* packet, uint32_t target, uint16_t identifier)
     uint8_t* echo = packet + header_size;
     echo[0] = icmp_echo_request;
     put_u16(echo + 4, identifier);
-    put_u16(echo + 6, 1);  // sequence
+    put_u16(echo + 6, sequence);
     put_u16(echo + 2, internet_checksum(echo, 8));
 }
 
-int read_echo_reply(const uint8_t* packet, size_t size, uint16_t identifier, uint32_t* address)
+int read_echo_reply(const uint8_t* packet, size_t size, uint32_t* address)
 {
     *address = 0;
     if (size < ip_header_size || packet[0] >> 4 != 4 || packet[9] != protocol_icmp) {
@@ -117,7 +117,7 @@ int read_echo_reply(const uint8_t* packet, size_t size, uint16_t identifier, uin
         return 0;
     }
     const uint8_t* echo = packet + header_size;
-    if (echo[0] != icmp_echo_reply || echo[1] != 0 || get_u16(echo + 4) != identifier) {
+    if (echo[0] != icmp_echo_reply || echo[1] != 0) {
         return 0;
     }
     *address = first_recorded_address(packet + ip_header_size, header_size - ip_header_size);

@@ -43,8 +43,16 @@ uint32_t slot_in_reply_area(const uint8_t* area, size_t area_size, size_t option
 // the ICMP echo without payload.  The kernel fills in source, total length,
 // identification and header checksum.
 const size_t echo_request_size = 20 + record_route_size + 8;
-void build_echo_request(uint8_t* packet, uint32_t target, uint16_t identifier);
+void build_echo_request(uint8_t* packet, uint32_t target, uint16_t identifier, uint16_t sequence);
 
-// Linux: 1 when `packet` (a received IPv4 packet) is an echo reply to
-// `identifier`, with the recorded address, or 0, in *address; 0 for any other packet.
-int read_echo_reply(const uint8_t* packet, size_t size, uint16_t identifier, uint32_t* address);
+// Linux: 1 when `packet` (a received IPv4 packet) is an echo reply, with the
+// recorded address, or 0, in *address; 0 for any other packet.  Whose reply it
+// is, the socket's filter has judged.
+int read_echo_reply(const uint8_t* packet, size_t size, uint32_t* address);
+
+#if !defined(_WIN32)
+// Linux: every capability given up for good.  The file's cap_net_raw is for the
+// probe's raw socket alone: commands that send no probe give it up at start,
+// the probe once its socket is open.
+void drop_capabilities();
+#endif

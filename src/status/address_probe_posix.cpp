@@ -5,6 +5,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/capability.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,17 +34,28 @@ long long now_ms()
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
+// Unpredictable, so that another pinger's replies, or forged ones, do not match.
+struct EchoTag {
+    uint16_t identifier;
+    uint16_t sequence;
+};
+
 // Every ICMP packet of the machine reaches a raw socket: a ping flood fills its
 // queue within milliseconds and the kernel then drops our reply.  The filter
-// keeps only echo replies to `identifier`; what came before it is discarded.
-bool keep_own_replies(int sock, uint16_t identifier)
+// keeps only the echo reply from `target` with our identifier and sequence;
+// what came before it is discarded.
+bool keep_own_replies(int sock, uint32_t target, EchoTag tag)
 {
     sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, 12),           // source address
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ntohl(target), 0, 8),
         BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),           // x = IP header length
         BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),            // ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 3),     // echo reply
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),            // identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 0, 1),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 5),     // echo reply
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, tag.identifier, 0, 3),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 6),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, tag.sequence, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
         BPF_STMT(BPF_RET | BPF_K, 0),
     };
@@ -56,28 +69,18 @@ bool keep_own_replies(int sock, uint16_t identifier)
     return true;
 }
 
-// A raw ICMP socket that takes our own IP header (options that the kernel adds
-// through IP_OPTIONS would get its own address recorded in the only slot) and
-// passes up our echo replies only.  -1 without the privilege for it
-// (CAP_NET_RAW, which `setcap cap_net_raw+ep` grants to the program alone).
-int open_probe_socket(uint16_t identifier)
+// The raw socket takes our own IP header: options that the kernel adds through
+// IP_OPTIONS would get its own address recorded in the only slot.
+bool prepare_probe_socket(int sock, uint32_t target, EchoTag tag)
 {
-    int sock = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (sock < 0) {
-        return -1;
-    }
     int on = 1;
-    if (setsockopt(sock, IPPROTO_IP, IP_HDRINCL, &on, sizeof on) != 0 || !keep_own_replies(sock, identifier)) {
-        close(sock);
-        return -1;
-    }
-    return sock;
+    return setsockopt(sock, IPPROTO_IP, IP_HDRINCL, &on, sizeof on) == 0 && keep_own_replies(sock, target, tag);
 }
 
-bool send_echo(int sock, uint32_t target, uint16_t identifier)
+bool send_echo(int sock, uint32_t target, EchoTag tag)
 {
     uint8_t packet[echo_request_size];
-    build_echo_request(packet, target, identifier);
+    build_echo_request(packet, target, tag.identifier, tag.sequence);
     sockaddr_in to = {};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = target;
@@ -85,8 +88,8 @@ bool send_echo(int sock, uint32_t target, uint16_t identifier)
         == static_cast<ssize_t>(sizeof packet);
 }
 
-// The recorded address of the first echo reply to `identifier` before the deadline; 0 for none.
-uint32_t await_reply(int sock, uint16_t identifier)
+// The recorded address of the first echo reply that the filter let through before the deadline; 0 for none.
+uint32_t await_reply(int sock)
 {
     const long long deadline = now_ms() + probe_timeout_ms;
     uint8_t packet[1500];
@@ -98,7 +101,7 @@ uint32_t await_reply(int sock, uint16_t identifier)
         }
         ssize_t size = recv(sock, packet, sizeof packet, MSG_DONTWAIT);
         uint32_t address = 0;
-        if (size > 0 && read_echo_reply(packet, static_cast<size_t>(size), identifier, &address)) {
+        if (size > 0 && read_echo_reply(packet, static_cast<size_t>(size), &address)) {
             return address;
         }
     }
@@ -114,18 +117,30 @@ uint32_t resolve_host(const char* host)
     return address != INADDR_NONE ? address : first_host_address(host);
 }
 
+// A raw socket needs CAP_NET_RAW, which `setcap cap_net_raw+ep` grants to the
+// program alone; resolving the host and reading replies run without it.
 uint32_t probe_external_address(const char* host)
 {
+    int sock = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    drop_capabilities();
     uint32_t target = resolve_host(host);
-    if (target == INADDR_NONE) {
-        return 0;
+    EchoTag tag;
+    uint32_t result = 0;
+    if (sock >= 0 && target != INADDR_NONE && getrandom(&tag, sizeof tag, 0) == sizeof tag &&
+        prepare_probe_socket(sock, target, tag) && send_echo(sock, target, tag)) {
+        result = await_reply(sock);
     }
-    uint16_t identifier = static_cast<uint16_t>(getpid());
-    int sock = open_probe_socket(identifier);
-    if (sock < 0) {
-        return 0;
+    if (sock >= 0) {
+        close(sock);
     }
-    uint32_t result = send_echo(sock, target, identifier) ? await_reply(sock, identifier) : 0;
-    close(sock);
     return result;
+}
+
+void drop_capabilities()
+{
+    cap_t none = cap_init();
+    if (none != nullptr) {
+        cap_set_proc(none);
+        cap_free(none);
+    }
 }

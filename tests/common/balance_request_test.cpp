@@ -109,6 +109,7 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"--token \"a b\"", QUERY_SHOWN, 2, balance_box, "a%20b"},
         {"--token \"a#b&c%d\"", QUERY_SHOWN, 2, no_values, "a#b&c%d"},
         {"--token \"a\\b\tc \"", QUERY_SHOWN, 2, no_values, "a/bc"},
+        {"--token \"tk\rX-Injected: 1\x7F\"", QUERY_SHOWN, 2, balance_box, "tk%0DX-Injected:%201%7F"},
         {"--token \xC3\xA9", QUERY_SHOWN, 2, no_values, "\xC3\x83\xC2\xA9"},
         {"--token \"\"", QUERY_SHOWN, 2, balance_box, ""},
         {"--token " + std::string(1100, 'x'), QUERY_SHOWN, 2, no_values, std::string(1002, 'x')},

@@ -75,7 +75,11 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         {GOOD, "https://127.0.0.1/redirect?code=302", false, body_length, "302 Moved"},
         {GOOD, "https://127.0.0.1/user/v1/redirect?code=302&to=getDynamicInfo%3Ftoken%3D7f3a9c2e51b04d68", false,
          body_length, "<balance>"},
+#if defined(_WIN32)  // Wine's WinINet follows https to http; Windows' refuses it, and so does this client
         {GOOD, "https://127.0.0.1/redirect?code=302&to=http%3A%2F%2F127.0.0.1" DYNAMIC_INFO, false, body_length, "<balance>"},
+#else
+        {GOOD, "https://127.0.0.1/redirect?code=302&to=http%3A%2F%2F127.0.0.1" DYNAMIC_INFO, true, FETCH_FAILED, ""},
+#endif
         // Wine matches no certificate name against an address: a host name here.
         {GOOD, "http://127.0.0.1/redirect?code=302&to=https%3A%2F%2Flocalhost" DYNAMIC_INFO, false, body_length,
          "<balance>"},

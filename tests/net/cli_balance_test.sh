@@ -143,6 +143,48 @@ cp "$work/n.ini" "$work/n.orig"
 run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings "$work/n.ini" --remember)
 expect "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && echo same)"
 contains "NUL bytes: said so" "holds NUL bytes" "$(field output <<<"$run")"
+# A sysfs file holds fewer bytes than its size says: read as what it holds, no NUL bytes added.
+run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings /sys/class/net/lo/type --remember)
+contains "shorter than its size: read, then not writable" "cannot be written" "$(field output <<<"$run")"
+
+# The package's file capability (cap_net_raw) is not held while a query runs: an unprivileged user runs a
+# copy that has it, the simulator holding the login's reply open meanwhile.
+if command -v setcap >/dev/null; then
+    "$sim" stop "$work/sim"
+    "$sim" start "$work/sim" --address 127.0.0.1 --fault slow-body --fault-path login --body-size 4000 || exit 1
+    mkdir "$work/caps"
+    chmod 711 "$work"
+    cp "$tool" "$settings" "$work/caps/"
+    chmod 644 "$work/caps/Tarvelon.ini"
+    setcap cap_net_raw+ep "$work/caps/tarvelon"
+    setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all \
+        "$work/caps/tarvelon" balance --settings "$work/caps/Tarvelon.ini" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 50); do grep -q login "$work/sim/requests.log" && break; sleep 0.1; done
+    expect "capabilities while the query runs (permitted, effective)" "0000000000000000 0000000000000000" \
+        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' /proc/$!/status | xargs)"
+    wait $!
+    "$sim" stop "$work/sim"
+    "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" || exit 1
+fi
+
+# A FIFO, a directory or a device at the settings path: nothing waits on it, the pair is asked for, and
+# storing says why it did not.
+mkfifo "$work/fifo.ini"
+mkdir "$work/dir.ini"
+for place in "$work/fifo.ini" "$work/dir.ini" /dev/null; do
+    run=$(export LC_ALL=C; python3 "$src/tools/pty_run.py" "$(answers $number "$password")" -- \
+        timeout --foreground 10 "$tool" balance --settings "$place" --remember)
+    expect "not a file [$place]: the balance's status" 0 "$(field status <<<"$run")"
+    contains "not a file [$place]: said so" "names a directory, a FIFO or a device" "$(field output <<<"$run")"
+done
+expect "not a file: left as they were" "fifo directory 0" \
+    "$(LC_ALL=C stat -c %F "$work/fifo.ini" "$work/dir.ini" | xargs) $(ls -A "$work/dir.ini" | wc -l)"
+
+# A login redirected from https to http would send the pass-hash in clear: a connection error, as on Windows.
+"$sim" stop "$work/sim"
+"$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --fault to-http --fault-path login || exit 1
+expect "https to http redirect refused" 2 "$(unattended "$settings")"
+expect "nothing sent over http" 0 "$(grep -c '"scheme": "http"' "$work/sim/requests.log")"
 
 "$sim" stop "$work/sim"
 expect "refused 443 exit status" 3 "$(unattended "$settings")"

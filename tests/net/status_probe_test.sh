@@ -68,14 +68,63 @@ expect "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli"
 expect "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
 expect "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
 
-as_nobody() { in_client setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$@"; }
+# The server answers through a forger alone, which sends replies to each echo from another address, with
+# another sequence, with another identifier, and only then the true one; it notes each echo's identifier
+# and sequence.
+forger='import socket, struct, sys
+def checksum(b):
+    s = sum(struct.unpack("!4H", b))
+    return ~((s & 0xFFFF) + (s >> 16)) & 0xFFFF
+s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+s.setsockopt(socket.IPPROTO_IP, socket.IP_HDRINCL, 1)
+s.settimeout(10)
+open(sys.argv[1], "w").close()
+for _ in range(2):
+    p = s.recv(1500)
+    while p[(p[0] & 15) * 4] != 8:
+        p = s.recv(1500)
+    h = (p[0] & 15) * 4
+    i, q = struct.unpack("!HH", p[h + 4:h + 8])
+    print(i, q, flush=True)
+    for source, ident, seq, slot in [("198.51.100.9", i, q, "203.0.113.1"), ("198.51.100.2", i, q ^ 1, "203.0.113.2"),
+                                     ("198.51.100.2", i ^ 1, q, "203.0.113.3"), ("198.51.100.2", i, q, None)]:
+        options = bytearray(p[20:h])
+        options[3:7] = socket.inet_aton(slot) if slot else options[3:7]
+        echo = struct.pack("!BBHHH", 0, 0, 0, ident, seq)
+        echo = echo[:2] + struct.pack("!H", checksum(echo)) + echo[4:]
+        head = struct.pack("!BBHHHBBH4s4s", 0x40 | h // 4, 0, h + 8, 0, 0, 64, 1, 0, socket.inet_aton(source), p[12:16])
+        s.sendto(head + bytes(options) + echo, (socket.inet_ntoa(p[12:16]), 0))'
+ip netns exec $server sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+timeout 20 ip netns exec $server python3 -c "$forger" "$granted/forging" >"$granted/tags" &
+forging=$!
+for _ in $(seq 50); do [ -e "$granted/forging" ] && break; sleep 0.1; done
+for run in 1 2; do
+    expect "forged replies not taken ($run)" 198.51.100.1 "$(probe in_client "$cli" probe 198.51.100.2)"
+done
+wait $forging
+ip netns exec $server sysctl -qw net.ipv4.icmp_echo_ignore_all=0
+expect "identifiers, sequences of two probes differ" "2 2" \
+    "$(cut -d' ' -f1 "$granted/tags" | sort -u | wc -l) $(cut -d' ' -f2 "$granted/tags" | sort -u | wc -l)"
+
+nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all"
+as_nobody() { in_client $nobody "$@"; }
 expect "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
-# The one privilege that the README tells users to grant is enough.
+# The one privilege that the README tells users to grant is enough, and it is given up once the socket is
+# open: the probe, held by strace once its echo has left, holds none.
 if command -v setcap >/dev/null; then
     chmod 755 "$granted"
     cp "$cli" "$granted/tarvelon"
     setcap cap_net_raw+ep "$granted/tarvelon"
     expect "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
+    # strace notes the send, with the process id, before it holds the probe there.
+    timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" -e trace=sendto \
+        -e inject=sendto:delay_exit=3000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
+    held=$!
+    for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
+    expect "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
+        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
+    wait $held
+    expect "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
 fi
 
 # A router that drops every packet with IP options.

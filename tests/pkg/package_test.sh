@@ -20,7 +20,7 @@ has() { grep -qe "$1" <<<"$2"; }
 lacks() { ! LC_ALL=C grep -qe "$1" <<<"$2"; }
 
 # What the package holds (its other files are used below; lintian checks the control fields and copyright).
-check "control: Depends: libcurl4" has "Depends: .*libcurl4" "$(dpkg-deb --info "$deb")"
+check "control: Depends: libcurl4, libcap2" has "Depends: .*libcap2.*libcurl4" "$(dpkg-deb --info "$deb")"
 check "contents: the README" has " \./usr/share/doc/tarvelon/README\$" "$(dpkg-deb --contents "$deb")"
 check "lintian: no errors" lintian --fail-on error "$deb"
 

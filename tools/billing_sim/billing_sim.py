@@ -40,6 +40,7 @@ Command line:
         endless          no Content-Length and a body that never ends (bounded by
                          --endless-limit bytes and 120 s)
         huge-length      Content-Length --huge-length (default 4294967295), small body
+        to-http          HTTPS requests are redirected (302) to the same target over plain HTTP
     --fault-path TEXT   apply --fault only to requests whose path contains TEXT
     --body-size N       replace every reply body by N bytes of filler (benchmarks,
                         size tests; N = 0 gives Content-Length: 0)
@@ -88,7 +89,7 @@ def parse_args(argv):
     p.add_argument("--fault", default="none", choices=[
         "none", "no-length", "long-length", "slow-body", "status-404", "status-500",
         "no-token", "no-balance-info", "no-elements", "tls-reset", "http-reset",
-        "endless", "huge-length"])
+        "endless", "huge-length", "to-http"])
     p.add_argument("--fault-path", default="")
     p.add_argument("--body-size", type=int, default=-1)
     p.add_argument("--extra", type=int, default=40)
@@ -278,6 +279,8 @@ def serve_connection(args, log, sock, peer, scheme, port, tls):
                    "request_line": request_line, "method": method, "target": target,
                    "version": version, "headers": headers, "raw": raw.decode("latin-1")})
         faulty = args.fault_path in target
+        if faulty and args.fault == "to-http" and tls is not None:
+            target = "/redirect?to=" + urllib.parse.quote("http://%s%s" % (args.address, target), safe="")
         if faulty and args.fault == "http-reset" and tls is None:
             log.write({"event": "http-reset", "port": port, "peer": peer})
             reset(sock)
