@@ -1,0 +1,20 @@
+// tarvelon-tray: the tray program for Linux desktops.  Two threads: the GTK
+// thread runs the commands (dialogs, the blocking balance query); the bus thread
+// serves D-Bus from its own main context, so that no reply waits on a query.
+#pragma once
+
+// The commands: the item ids of menu 100.
+enum TrayCommand : unsigned {
+    TRAY_EXIT = 100,
+    TRAY_STATS_SITE = 101,
+    TRAY_BALANCE = 102,
+    TRAY_HOME_PAGE = 103,
+};
+
+// From the bus thread: runs command `id` on the GTK thread; Exit ends the
+// program at once, whatever the GTK thread is doing.
+void post_command(unsigned id);
+
+// Ends the process with `status` after one line on stderr (none when `message`
+// is null), from either thread.
+[[noreturn]] void end_program(int status, const char* message);
