@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""tarvelon-tray on a private session bus and its own X display, with a watcher of
+the test's own; menu events reach a recording URI handler, no browser starts.
+Exit 77 (skipped) where the display server, the bus daemon or the bindings are missing."""
+import os, select, shutil, subprocess, sys, tempfile, time
+
+build, source = os.environ["TARVELON_BUILD_DIR"], os.environ["TARVELON_SOURCE_DIR"]
+tray = os.path.join(build, "tarvelon-tray")
+for need in ("Xvfb", "dbus-daemon"):
+    if not shutil.which(need):
+        print(f"skipped: {need} is not installed"); sys.exit(77)
+try:
+    import gi
+    gi.require_version("Dbusmenu", "0.4")
+    from gi.repository import Dbusmenu, Gio, GLib
+except (ImportError, ValueError) as error:
+    print(f"skipped: python3-gi with Dbusmenu 0.4 is needed ({error})"); sys.exit(77)
+
+work = tempfile.mkdtemp()
+children = []
+failures = 0
+
+
+def expect(name, expected, actual):
+    global failures
+    ok = expected == actual
+    failures += not ok
+    print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": expected {expected!r}, got {actual!r}"))
+
+
+def wait_for(condition, seconds=10):
+    """Runs the main loop until condition() holds, at most `seconds`."""
+    end = time.monotonic() + seconds
+    while not condition() and time.monotonic() < end:
+        GLib.MainContext.default().iteration(False) or time.sleep(0.02)
+    return condition()
+
+
+def start(*argv, **options):
+    child = subprocess.Popen(argv, **options)
+    children.append(child)
+    return child
+
+
+# The display and the bus: private to this test.
+read_end, write_end = os.pipe()
+start("Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+      pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+os.close(write_end)
+display = ":" + os.read(read_end, 16).decode().strip()
+address = f"unix:path={work}/bus"
+start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
+wait_for(lambda: os.path.exists(f"{work}/bus"))
+os.environ.update(DBUS_SESSION_BUS_ADDRESS=address, DISPLAY=display, NO_AT_BRIDGE="1")
+# The desktop's default browser: a handler that records the address it is given.
+for sub in ("share/applications", "config"):
+    os.makedirs(f"{work}/{sub}")
+with open(f"{work}/share/applications/recorder.desktop", "w") as f:
+    f.write(f"[Desktop Entry]\nType=Application\nName=recorder\nMimeType=x-scheme-handler/https;\n"
+            f"Exec=sh -c 'echo \"$1\" >>{work}/uris' sh %u\n")
+with open(f"{work}/config/mimeapps.list", "w") as f:
+    f.write("[Default Applications]\nx-scheme-handler/https=recorder.desktop\n")
+os.environ.update(XDG_DATA_HOME=f"{work}/share", XDG_DATA_DIRS=f"{work}/share",
+                  XDG_CONFIG_HOME=f"{work}/config", XDG_CONFIG_DIRS=f"{work}/config")
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+
+# The watcher: records every registration with the sender's unique name.
+registered = []
+WATCHER_XML = """<node><interface name='org.kde.StatusNotifierWatcher'>
+<method name='RegisterStatusNotifierItem'><arg type='s'/></method></interface></node>"""
+
+
+def watcher_call(connection, sender, path, interface, method, parameters, invocation):
+    registered.append((sender, parameters.unpack()[0]))
+    invocation.return_value(None)
+
+
+def start_watcher():
+    connection = Gio.DBusConnection.new_for_address_sync(
+        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    connection.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0],
+                               watcher_call)
+    connection.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                         GLib.Variant("(su)", ("org.kde.StatusNotifierWatcher", 4)), None, 0, -1)
+    return connection
+
+
+def call(owner, path, interface, method, args=None, signature=None):
+    reply = bus.call_sync(owner, path, interface, method, GLib.Variant(signature, args) if signature else None,
+                          None, 0, 5000)
+    return reply.unpack()
+
+
+def error_of(*request):
+    try:
+        call(*request)
+        return None
+    except GLib.Error as error:
+        return Gio.DBusError.get_remote_error(error)
+
+
+def start_tray(language):
+    env = dict(os.environ, LC_ALL=language, LANGUAGE="")
+    child = start(tray, env=env, stderr=subprocess.PIPE, text=True)
+    count = len(registered)
+    wait_for(lambda: len(registered) > count)
+    return child, registered[-1][0] if len(registered) > count else None
+
+
+def menu_labels(owner):
+    """The layout as libdbusmenu-glib reads it: [label or '-', ...] with sub-menus as lists."""
+    client = Dbusmenu.Client.new(owner, "/MenuBar")
+    wait_for(lambda: client.get_root() is not None and client.get_root().get_children())
+
+    def labels(item):
+        return [("-" if child.property_get("type") == "separator" else child.property_get("label"))
+                if not child.get_children() else [child.property_get("label"), labels(child)]
+                for child in item.get_children()]
+    root = client.get_root()
+    return labels(root) if root is not None else None
+
+
+def tooltip(owner):
+    return call(owner, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                ("org.kde.StatusNotifierItem", "ToolTip"), "(ss)")[0]
+
+
+def item_property(owner, name):
+    return call(owner, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                ("org.kde.StatusNotifierItem", name), "(ss)")[0]
+
+
+try:
+    # Without a watcher: one line on stderr, and the item registers when one comes.
+    first = start(tray, env=dict(os.environ, LC_ALL="C"), stderr=subprocess.PIPE, text=True)
+    said = select.select([first.stderr], [], [], 10)[0] and first.stderr.readline()
+    expect("without a watcher: one line on stderr", True, "no StatusNotifierWatcher" in (said or ""))
+    watcher = start_watcher()
+    wait_for(lambda: registered)
+    owner = registered[0][0] if registered else None
+    expect("registers once a watcher appears", True, owner is not None)
+    expect("registered by its unique name", [(owner, owner)], registered)
+    properties = {name: item_property(owner, name) for name in
+                  ("Category", "Id", "Title", "Status", "IconName", "ItemIsMenu", "Menu")}
+    expect("properties", {"Category": "ApplicationStatus", "Id": "tarvelon", "Title": "Tarvelon v2.6",
+                          "Status": "Active", "IconName": "tarvelon", "ItemIsMenu": False, "Menu": "/MenuBar"},
+           properties)
+    pixmaps = item_property(owner, "IconPixmap")
+    expect("pixmaps: sizes, ARGB32 bytes, opaque centre",
+           [(s, s, s * s * 4, 255) for s in (16, 22, 24, 32, 48)],
+           [(w, h, len(data), data[(h // 2 * w + w // 2) * 4]) for w, h, data in pixmaps])
+    status = subprocess.run([os.path.join(build, "tarvelon"), "status", "--no-probe"], capture_output=True,
+                            text=True, env=dict(os.environ, LC_ALL="C")).stdout.rstrip("\n")
+    tip = tooltip(owner)
+    expect("tooltip: icon, title text 1, the status text", ("tarvelon", "Tarvelon v2.6", status),
+           (tip[0], tip[2], tip[3]))
+    expect("menu in English, through libdbusmenu-glib",
+           ["Balance", "-", ["Open", ["Subscriber statistics", "Program website"]], "-", "Exit"], menu_labels(owner))
+    # Menu events: 101 and 103 open texts 10 and 11 with the default browser.
+    for item in (101, 103):
+        call(owner, "/MenuBar", "com.canonical.dbusmenu", "Event", (item, "clicked", GLib.Variant("i", 0), 0),
+             "(isvu)")
+    wait_for(lambda: os.path.exists(f"{work}/uris") and len(open(f"{work}/uris").readlines()) == 2)
+    with open(os.path.join(build, "generated/texts.inc")) as f:
+        urls = [line.split('"')[1] for line in f if line.startswith(("TEXT_ENTRY(10,", "TEXT_ENTRY(11,"))]
+    expect("events 101 and 103 open texts 10 and 11 with the default browser", sorted(urls),
+           sorted(open(f"{work}/uris").read().split()) if os.path.exists(f"{work}/uris") else None)
+    # Malformed calls get D-Bus errors and the program goes on.
+    dbusmenu = (owner, "/MenuBar", "com.canonical.dbusmenu")
+    expect("malformed calls: D-Bus errors",
+           ["org.freedesktop.DBus.Error.InvalidArgs", "org.freedesktop.DBus.Error.InvalidArgs",
+            "org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.InvalidArgs"],
+           [error_of(*dbusmenu, "Event", (7, "clicked", GLib.Variant("i", 0), 0), "(isvu)"),
+            error_of(*dbusmenu, "Event", ("x",), "(s)"),
+            error_of(*dbusmenu, "Nothing"),
+            error_of(*dbusmenu, "GetLayout", (99, -1, []), "(iias)")])
+
+    # The watcher restarted: registered again.
+    watcher.close_sync()
+    count = len(registered)
+    watcher = start_watcher()
+    expect("registered again with a new watcher", True, wait_for(lambda: len(registered) > count))
+
+    # A second copy replaces the first, which exits 0; its menu speaks Russian.
+    second, owner2 = start_tray("ru_RU.UTF-8")
+    expect("first copy exits 0 when a second starts", 0, first.wait(10))
+    expect("the no-host line is said once", "", first.stderr.read())
+    expect("menu in Russian, through libdbusmenu-glib",
+           ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
+           menu_labels(owner2))
+    call(owner2, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+    expect("Exit from the menu: status 0", 0, second.wait(10))
+finally:
+    for child in reversed(children):
+        child.kill()
+        child.wait()
+    shutil.rmtree(work, ignore_errors=True)
+sys.exit(1 if failures else 0)
