@@ -2,6 +2,7 @@
 #include "tray/tray.h"
 
 #include "tray/status_item.h"
+#include "tray/tray_dialogs.h"
 #include "tray/tray_menu.h"
 
 #include "common/heap_text.h"
@@ -32,11 +33,24 @@ void open_in_browser(unsigned text_id)
     free_text(uri);
 }
 
+bool exit_after_balance = false;
+
+// Exit while a box of the Balance command is open does what the Windows program
+// does then: the box closes, the command ends as after OK (a pair to remember is
+// stored), and the program exits.
 gboolean run_command(gpointer data)
 {
     unsigned id = GPOINTER_TO_UINT(data);
     if (id == TRAY_STATS_SITE || id == TRAY_HOME_PAGE) {
         open_in_browser(id == TRAY_STATS_SITE ? TEXT_STATS_URL : TEXT_HOME_URL);
+    } else if (id == TRAY_BALANCE) {
+        run_balance();
+    } else {
+        exit_after_balance = true;
+        close_open_box();
+    }
+    if (exit_after_balance && balance_stage() == STAGE_IDLE) {
+        end_program(0, nullptr);
     }
     return G_SOURCE_REMOVE;
 }
@@ -118,9 +132,12 @@ gpointer serve_bus(gpointer)
 }
 }  // namespace
 
+// Exit ends the program at once, also during the login dialog (nothing is stored)
+// or the query (abandoned, nothing stored); only a box after the query is left to
+// the GTK thread.
 void post_command(unsigned id)
 {
-    if (id == TRAY_EXIT) {
+    if (id == TRAY_EXIT && balance_stage() != STAGE_BOX) {
         // The bus thread ends the program once the call in hand has its reply.
         GSource* source = g_idle_source_new();
         g_source_set_callback(source, exit_after_reply, nullptr, nullptr);

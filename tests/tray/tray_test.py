@@ -2,7 +2,7 @@
 """tarvelon-tray on a private session bus and its own X display, with a watcher of
 the test's own; menu events reach a recording URI handler, no browser starts.
 Exit 77 (skipped) where the display server, the bus daemon or the bindings are missing."""
-import os, select, shutil, subprocess, sys, tempfile, time
+import base64, hashlib, os, select, shutil, subprocess, sys, tempfile, time, urllib.parse
 
 build, source = os.environ["TARVELON_BUILD_DIR"], os.environ["TARVELON_SOURCE_DIR"]
 tray = os.path.join(build, "tarvelon-tray")
@@ -12,9 +12,10 @@ for need in ("Xvfb", "dbus-daemon"):
 try:
     import gi
     gi.require_version("Dbusmenu", "0.4")
-    from gi.repository import Dbusmenu, Gio, GLib
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi, Dbusmenu, Gio, GLib
 except (ImportError, ValueError) as error:
-    print(f"skipped: python3-gi with Dbusmenu 0.4 is needed ({error})"); sys.exit(77)
+    print(f"skipped: python3-gi with Dbusmenu 0.4 and Atspi 2.0 is needed ({error})"); sys.exit(77)
 
 work = tempfile.mkdtemp()
 children = []
@@ -51,7 +52,7 @@ display = ":" + os.read(read_end, 16).decode().strip()
 address = f"unix:path={work}/bus"
 start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
 wait_for(lambda: os.path.exists(f"{work}/bus"))
-os.environ.update(DBUS_SESSION_BUS_ADDRESS=address, DISPLAY=display, NO_AT_BRIDGE="1")
+os.environ.update(DBUS_SESSION_BUS_ADDRESS=address, DISPLAY=display)
 # The desktop's default browser: a handler that records the address it is given.
 for sub in ("share/applications", "config"):
     os.makedirs(f"{work}/{sub}")
@@ -118,6 +119,51 @@ def menu_labels(owner):
                 for child in item.get_children()]
     root = client.get_root()
     return labels(root) if root is not None else None
+
+
+def find(role, name=None, seconds=10):
+    """The first accessible with `role` (and `name`) on the desktop, once it appears."""
+    def search(node):
+        try:
+            if node.get_role_name() == role and name in (None, node.get_name()):
+                return node
+            return next(filter(None, (search(node.get_child_at_index(i)) for i in range(node.get_child_count()))),
+                        None)
+        except GLib.Error:  # an application that has just ended
+            return None
+    found = []
+    wait_for(lambda: found.append(search(Atspi.get_desktop(0))) or found[-1] is not None, seconds)
+    return found[-1]
+
+
+def box_text_and_ok():
+    """The text of the open message box, after pressing its OK."""
+    box = find("alert")
+    if box is None:
+        return None
+    text = find_in(box, "label").get_name()
+    Atspi.Action.do_action(find_in(box, "push button"), 0)
+    wait_for(lambda: find("alert", seconds=0) is None)
+    return text
+
+
+def find_in(node, role):
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        found = child if child.get_role_name() == role else find_in(child, role)
+        if found is not None:
+            return found
+    return None
+
+
+def login(number, password, remember=False):
+    """Fills the login dialog and presses OK."""
+    dialog = find("dialog", "View account balance")
+    for role, text in (("text", number), ("password text", password)):
+        Atspi.EditableText.set_text_contents(find_in(dialog, role), text)
+    if remember:
+        Atspi.Action.do_action(find_in(dialog, "check box"), 0)
+    Atspi.Action.do_action(find("push button", "OK"), 0)
 
 
 def tooltip(owner):
@@ -190,7 +236,55 @@ try:
            menu_labels(owner2))
     call(owner2, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
     expect("Exit from the menu: status 0", 0, second.wait(10))
+
+    # The Balance command against the simulator: inside tests/run-suite.sh's namespace only.
+    if os.environ.get("TARVELON_TEST_NETNS") != "1" or os.getuid() != 0:
+        print("skipped the balance checks: they need root in tests/run-suite.sh's namespace")
+    else:
+        sim, number, password = os.path.join(source, "tools/billing_sim/sim.sh"), "1234567", "Пароль-42"
+        digest = base64.b64encode(hashlib.sha1(password.encode("cp1251")).digest()).decode()
+        passhash = urllib.parse.quote(digest, safe="")
+        settings = f"{work}/config/tarvelon/Tarvelon.ini"
+
+        def start_sim(*options):
+            subprocess.run([sim, "stop", f"{work}/sim"])
+            subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", "--account", f"{number}:{passhash}",
+                            "--account", f"12345678901234:{passhash}", *options], check=True)
+        start_sim()
+        tray3, owner3 = start_tray("C")
+        activate = (owner3, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        call(*activate)
+        login("", "")
+        expect("an empty field: text 2, and the dialog stays", "Wrong contract number and/or password!",
+               box_text_and_ok())
+        balance = "Balance (roubles): 1234.56\nDays of subscription fee (approx.): 31"
+        login("12345678901234567", password)
+        expect("the contract number cut to 14 characters, as Windows cuts it", balance, box_text_and_ok())
+        call(*activate)
+        login(f"  {number} ", password, remember=True)
+        expect("balance box", balance, box_text_and_ok())
+        expect("the pair remembered, the pass-hash over the Windows-1251 bytes",
+               f"[General]\r\nusername={number}\r\npasshash={passhash}\r\n",
+               open(settings, newline="").read() if os.path.exists(settings) else None)
+        # A query the simulator holds open (the stored pair is used): the bus is still answered, and Exit ends it.
+        start_sim("--fault", "slow-body", "--body-size", "30000")
+        call(*activate)
+        time.sleep(1)
+        menu = (owner3, "/MenuBar", "com.canonical.dbusmenu")
+        expect("Get and GetLayout answered while the query is held open", [True, "Exit"],
+               [tooltip(owner3)[3] != "", call(*menu, "GetLayout", (100, 0, []), "(iias)")[1][1]["label"]])
+        call(*menu, "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+        expect("Exit during the query: status 0", 0, tray3.wait(10))
+        # Exit during the dialog: nothing stored.
+        os.remove(settings)
+        tray4, owner4 = start_tray("C")
+        call(owner4, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        find("dialog", "View account balance")
+        call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+        expect("Exit during the dialog: status 0, nothing stored", (0, False),
+               (tray4.wait(10), os.path.exists(settings)))
 finally:
+    subprocess.run([os.path.join(source, "tools/billing_sim/sim.sh"), "stop", f"{work}/sim"])
     for child in reversed(children):
         child.kill()
         child.wait()
