@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ const char program_bus_name[] = "org.tarvelon.Tray";
 const char no_display_text[] = N_("cannot open the display");
 const char no_bus_text[] = N_("cannot connect to the session bus");
 const char bus_closed_text[] = N_("the session bus went away");
+const char display_closed_text[] = N_("the display went away");
 
 void open_in_browser(unsigned text_id)
 {
@@ -61,6 +63,12 @@ gboolean exit_after_reply(gpointer)
 {
     g_dbus_connection_flush_sync(session_bus, nullptr, nullptr);
     end_program(0, nullptr);
+}
+
+// GDK would end the program without a word.
+int display_lost(Display*)
+{
+    end_program(1, translate(display_closed_text));
 }
 
 void bus_closed(GDBusConnection*, gboolean, GError*, gpointer)
@@ -163,6 +171,9 @@ int main(int argc, char** argv)
     setlocale(LC_ALL, "");
     if (!gtk_init_check(&argc, &argv)) {
         end_program(1, translate(no_display_text));
+    }
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
+        XSetIOErrorHandler(display_lost);
     }
     g_thread_new("bus", serve_bus, nullptr);
     gtk_main();

@@ -43,14 +43,19 @@ def start(*argv, **options):
     return child
 
 
+def new_display():
+    """An X server of the test's own on a free display number: (process, display)."""
+    read_end, write_end = os.pipe()
+    server = start("Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                   pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    return server, ":" + os.read(read_end, 16).decode().strip()
+
+
 # The display and the bus: private to this test.
-read_end, write_end = os.pipe()
-start("Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-      pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-os.close(write_end)
-display = ":" + os.read(read_end, 16).decode().strip()
+xvfb, display = new_display()
 address = f"unix:path={work}/bus"
-start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
+daemon = start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
 wait_for(lambda: os.path.exists(f"{work}/bus"))
 os.environ.update(DBUS_SESSION_BUS_ADDRESS=address, DISPLAY=display)
 # The desktop's default browser: a handler that records the address it is given.
@@ -67,6 +72,7 @@ bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 
 # The watcher: records every registration with the sender's unique name.
 registered = []
+item_path = "/StatusNotifierItem"
 WATCHER_XML = """<node><interface name='org.kde.StatusNotifierWatcher'>
 <method name='RegisterStatusNotifierItem'><arg type='s'/></method></interface></node>"""
 
@@ -167,12 +173,12 @@ def login(number, password, remember=False):
 
 
 def tooltip(owner):
-    return call(owner, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+    return call(owner, item_path, "org.freedesktop.DBus.Properties", "Get",
                 ("org.kde.StatusNotifierItem", "ToolTip"), "(ss)")[0]
 
 
 def item_property(owner, name):
-    return call(owner, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+    return call(owner, item_path, "org.freedesktop.DBus.Properties", "Get",
                 ("org.kde.StatusNotifierItem", name), "(ss)")[0]
 
 
@@ -252,7 +258,17 @@ try:
                             "--account", f"12345678901234:{passhash}", *options], check=True)
         start_sim()
         tray3, owner3 = start_tray("C")
-        activate = (owner3, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        # An address added: NewToolTip once, at the next check and not before.
+        tips = []
+        bus.signal_subscribe(owner3, "org.kde.StatusNotifierItem", "NewToolTip", item_path, None, 0,
+                             lambda *signal: tips.append(1))
+        wait_for(lambda: False, 2.5)
+        subprocess.run(["ip", "address", "add", "10.9.8.7/24", "dev", "lo"], check=True)
+        wait_for(lambda: tips, 5)
+        expect("NewToolTip only on a change; the added address in the tooltip", ([1], "IP: 10.9.8.7"),
+               (tips, tooltip(owner3)[3].split("\n")[0]))
+        subprocess.run(["ip", "address", "del", "10.9.8.7/24", "dev", "lo"], check=True)
+        activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
         call(*activate)
         login("", "")
         expect("an empty field: text 2, and the dialog stays", "Wrong contract number and/or password!",
@@ -278,11 +294,18 @@ try:
         # Exit during the dialog: nothing stored.
         os.remove(settings)
         tray4, owner4 = start_tray("C")
-        call(owner4, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
         find("dialog", "View account balance")
         call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
         expect("Exit during the dialog: status 0, nothing stored", (0, False),
                (tray4.wait(10), os.path.exists(settings)))
+    # The display, then the bus, going away: one line each.
+    for victim, status, line in (("display", 1, "the display went away"), ("bus", 0, "the session bus went away")):
+        server, os.environ["DISPLAY"] = new_display()
+        tray5, _ = start_tray("C")
+        (server if victim == "display" else daemon).kill()
+        expect(f"{line}: status {status}, one line", (status, f"tarvelon-tray: {line}\n"),
+               (tray5.wait(10), tray5.stderr.read()))
 finally:
     subprocess.run([os.path.join(source, "tools/billing_sim/sim.sh"), "stop", f"{work}/sim"])
     for child in reversed(children):
