@@ -1,6 +1,7 @@
 #include "tray/status_item.h"
 
 #include "tray/tray.h"
+#include "tray/tray_dialogs.h"
 #include "tray/tray_menu.h"
 
 #include "common/heap_text.h"
@@ -10,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -223,6 +225,11 @@ void watcher_vanished(GDBusConnection*, const char*, gpointer)
     if (!watcher_seen) {
         watcher_seen = true;
         fprintf(stderr, "tarvelon-tray: %s\n", translate(no_watcher_text));
+        // Started from the desktop's menu (GIO's launchers say so), not by the
+        // session at login: the user is looking, and hears it in a box too.
+        if (getenv("GIO_LAUNCHED_DESKTOP_FILE") != nullptr && getenv("DESKTOP_AUTOSTART_ID") == nullptr) {
+            post_note(no_watcher_text);
+        }
     }
 }
 }  // namespace

@@ -18,3 +18,7 @@ void run_balance();
 
 // GTK thread: closes the open box as its OK would.
 void close_open_box();
+
+// Any thread: shows `message` (English, for translate) in a box of its own that
+// nothing waits for.
+void post_note(const char* message);

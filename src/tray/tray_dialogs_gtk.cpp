@@ -28,8 +28,11 @@ const char remember_label[] = N_("Remember these details");
 const char ok_label[] = N_("OK");
 const char cancel_label[] = N_("Cancel");
 
+const char not_stored_text[] = N_("The contract number and password were not remembered:");
+
 std::atomic<int> stage{STAGE_IDLE};
 GtkWidget* open_window = nullptr;  // the dialog or box on top; GTK thread only
+bool remember_chosen = false;
 char settings_path[PATH_MAX];
 
 struct LoginFields {
@@ -158,6 +161,7 @@ int show_login_dialog(WindowHandle)
         choice = run_modal(dialog) == GTK_RESPONSE_OK ? accept_login(dialog, fields) : LOGIN_CANCELLED;
     }
     stage = STAGE_QUERY;
+    remember_chosen = choice == LOGIN_REMEMBER;
     // GTK's entry buffer zeroes the text it lets go.
     gtk_entry_set_text(GTK_ENTRY(fields.password), "");
     gtk_widget_destroy(dialog);
@@ -203,7 +207,13 @@ void run_balance()
         set_settings_path(settings_path);
     }
     stage = STAGE_QUERY;
-    balance_command(nullptr);
+    remember_chosen = false;
+    int error = 0;
+    if (balance_command(nullptr) == 0 && remember_chosen && settings_store_result(&error) != SETTINGS_STORED) {
+        char text[PATH_MAX + 512];
+        snprintf(text, sizeof text, "%s\n%s (%s)", translate(not_stored_text), settings_path, strerror(error));
+        message_box(nullptr, text, BOX_ERROR);
+    }
     stage = STAGE_IDLE;
 }
 
@@ -212,4 +222,25 @@ void close_open_box()
     if (open_window != nullptr && GTK_IS_MESSAGE_DIALOG(open_window)) {
         gtk_dialog_response(GTK_DIALOG(open_window), GTK_RESPONSE_OK);
     }
+}
+
+namespace {
+gboolean show_note(gpointer message)
+{
+    char* text = translate_utf8(static_cast<const char*>(message));
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s",
+                                            text == nullptr ? "" : text);
+    free_text(text);
+    char* title = load_text_utf8(TEXT_TITLE);
+    gtk_window_set_title(GTK_WINDOW(box), title);
+    free_text(title);
+    g_signal_connect(box, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    gtk_widget_show(box);
+    return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+void post_note(const char* message)
+{
+    g_main_context_invoke(nullptr, show_note, const_cast<char*>(message));
 }

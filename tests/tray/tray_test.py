@@ -184,9 +184,11 @@ def item_property(owner, name):
 
 try:
     # Without a watcher: one line on stderr, and the item registers when one comes.
-    first = start(tray, env=dict(os.environ, LC_ALL="C"), stderr=subprocess.PIPE, text=True)
+    first = start(tray, env=dict(os.environ, LC_ALL="C", GIO_LAUNCHED_DESKTOP_FILE="/menu.desktop"),
+                  stderr=subprocess.PIPE, text=True)
     said = select.select([first.stderr], [], [], 10)[0] and first.stderr.readline()
     expect("without a watcher: one line on stderr", True, "no StatusNotifierWatcher" in (said or ""))
+    expect("started from the menu: the same in a box", True, "no StatusNotifierWatcher" in (box_text_and_ok() or ""))
     watcher = start_watcher()
     wait_for(lambda: registered)
     owner = registered[0][0] if registered else None
@@ -291,14 +293,20 @@ try:
                [tooltip(owner3)[3] != "", call(*menu, "GetLayout", (100, 0, []), "(iias)")[1][1]["label"]])
         call(*menu, "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
         expect("Exit during the query: status 0", 0, tray3.wait(10))
-        # Exit during the dialog: nothing stored.
+        # A settings file that is a directory: the dialog appears, storing says why; Exit during the dialog.
         os.remove(settings)
+        os.mkdir(settings)
+        start_sim()
         tray4, owner4 = start_tray("C")
+        call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        login(number, password, remember=True)
+        expect("settings a directory: balance, then why it was not stored",
+               [balance, f"The contract number and password were not remembered:\n{settings} (Is a directory)"],
+               [box_text_and_ok(), box_text_and_ok()])
         call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
         find("dialog", "View account balance")
         call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-        expect("Exit during the dialog: status 0, nothing stored", (0, False),
-               (tray4.wait(10), os.path.exists(settings)))
+        expect("Exit during the dialog: status 0, nothing stored", (0, []), (tray4.wait(10), os.listdir(settings)))
     # The display, then the bus, going away: one line each.
     for victim, status, line in (("display", 1, "the display went away"), ("bus", 0, "the session bus went away")):
         server, os.environ["DISPLAY"] = new_display()
