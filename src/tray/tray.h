@@ -1,6 +1,11 @@
 // tarvelon-tray: the tray program for Linux desktops.  Two threads: the GTK
 // thread runs the commands (dialogs, the blocking balance query); the bus thread
 // serves D-Bus from its own main context, so that no reply waits on a query.
+// What they share: the bus thread calls only status_text (it reads the kernel's
+// tables afresh and keeps nothing), the catalogue (constant texts; gettext is
+// thread-safe) and balance_stage (atomic); the external address is the bus
+// thread's alone.  app_state's credentials and the settings file are the GTK
+// thread's alone.
 #pragma once
 
 // The commands: the item ids of menu 100.
