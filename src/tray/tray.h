@@ -14,6 +14,7 @@ enum TrayCommand : unsigned {
     TRAY_STATS_SITE = 101,
     TRAY_BALANCE = 102,
     TRAY_HOME_PAGE = 103,
+    TRAY_RAISE = 1,  // not a menu item: a click while a Balance runs
 };
 
 // From the bus thread: runs command `id` on the GTK thread; Exit ends the

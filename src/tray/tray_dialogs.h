@@ -16,6 +16,9 @@ int balance_stage();
 // or box instead.
 void run_balance();
 
+// GTK thread: brings the Balance command's open dialog or box to the front.
+void raise_open_window();
+
 // GTK thread: closes the open box as its OK would.
 void close_open_box();
 

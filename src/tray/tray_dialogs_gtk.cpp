@@ -193,12 +193,17 @@ int balance_stage()
     return stage;
 }
 
+void raise_open_window()
+{
+    if (open_window != nullptr) {
+        gtk_window_present(GTK_WINDOW(open_window));
+    }
+}
+
 void run_balance()
 {
     if (stage != STAGE_IDLE) {
-        if (open_window != nullptr) {
-            gtk_window_present(GTK_WINDOW(open_window));
-        }
+        raise_open_window();
         return;
     }
     // A directory that cannot be made stops only the storing.

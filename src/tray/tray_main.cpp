@@ -47,6 +47,8 @@ gboolean run_command(gpointer data)
         open_in_browser(id == TRAY_STATS_SITE ? TEXT_STATS_URL : TEXT_HOME_URL);
     } else if (id == TRAY_BALANCE) {
         run_balance();
+    } else if (id == TRAY_RAISE) {
+        raise_open_window();
     } else {
         exit_after_balance = true;
         close_open_box();
@@ -152,6 +154,11 @@ void post_command(unsigned id)
         g_source_attach(source, g_main_context_get_thread_default());
         g_source_unref(source);
         return;
+    }
+    // The busy mark is read as the click arrives: a click during a query is not
+    // kept for a second Balance after it.
+    if (id == TRAY_BALANCE && balance_stage() != STAGE_IDLE) {
+        id = TRAY_RAISE;
     }
     g_main_context_invoke(nullptr, run_command, GUINT_TO_POINTER(id));
 }
