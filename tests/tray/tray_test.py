@@ -2,7 +2,7 @@
 """tarvelon-tray on a private session bus and its own X display, with a watcher of
 the test's own; menu events reach a recording URI handler, no browser starts.
 Exit 77 (skipped) where the display server, the bus daemon or the bindings are missing."""
-import base64, hashlib, os, select, shutil, subprocess, sys, tempfile, time, urllib.parse
+import atexit, base64, hashlib, os, select, shutil, subprocess, sys, tempfile, time, urllib.parse
 
 build, source = os.environ["TARVELON_BUILD_DIR"], os.environ["TARVELON_SOURCE_DIR"]
 tray = os.path.join(build, "tarvelon-tray")
@@ -20,6 +20,15 @@ except (ImportError, ValueError) as error:
 work = tempfile.mkdtemp()
 children = []
 failures = 0
+
+
+@atexit.register
+def clean_up():
+    subprocess.run([os.path.join(source, "tools/billing_sim/sim.sh"), "stop", f"{work}/sim"])
+    for child in reversed(children):
+        child.kill()
+        child.wait()
+    shutil.rmtree(work, ignore_errors=True)
 
 
 def expect(name, expected, actual):
@@ -53,7 +62,7 @@ def new_display():
 
 
 # The display and the bus: private to this test.
-xvfb, display = new_display()
+display = new_display()[1]
 address = f"unix:path={work}/bus"
 daemon = start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
 wait_for(lambda: os.path.exists(f"{work}/bus"))
@@ -182,146 +191,140 @@ def item_property(owner, name):
                 ("org.kde.StatusNotifierItem", name), "(ss)")[0]
 
 
-try:
-    # Without a watcher: one line on stderr, and the item registers when one comes.
-    first = start(tray, env=dict(os.environ, LC_ALL="C", GIO_LAUNCHED_DESKTOP_FILE="/menu.desktop"),
-                  stderr=subprocess.PIPE, text=True)
-    said = select.select([first.stderr], [], [], 10)[0] and first.stderr.readline()
-    expect("without a watcher: one line on stderr", True, "no StatusNotifierWatcher" in (said or ""))
-    expect("started from the menu: the same in a box", True, "no StatusNotifierWatcher" in (box_text_and_ok() or ""))
-    watcher = start_watcher()
-    wait_for(lambda: registered)
-    owner = registered[0][0] if registered else None
-    expect("registers once a watcher appears", True, owner is not None)
-    expect("registered by its unique name", [(owner, owner)], registered)
-    properties = {name: item_property(owner, name) for name in
-                  ("Category", "Id", "Title", "Status", "IconName", "ItemIsMenu", "Menu")}
-    expect("properties", {"Category": "ApplicationStatus", "Id": "tarvelon", "Title": "Tarvelon v2.6",
-                          "Status": "Active", "IconName": "tarvelon", "ItemIsMenu": False, "Menu": "/MenuBar"},
-           properties)
-    pixmaps = item_property(owner, "IconPixmap")
-    expect("pixmaps: sizes, ARGB32 bytes, opaque centre",
-           [(s, s, s * s * 4, 255) for s in (16, 22, 24, 32, 48)],
-           [(w, h, len(data), data[(h // 2 * w + w // 2) * 4]) for w, h, data in pixmaps])
-    status = subprocess.run([os.path.join(build, "tarvelon"), "status", "--no-probe"], capture_output=True,
-                            text=True, env=dict(os.environ, LC_ALL="C")).stdout.rstrip("\n")
-    tip = tooltip(owner)
-    expect("tooltip: icon, title text 1, the status text", ("tarvelon", "Tarvelon v2.6", status),
-           (tip[0], tip[2], tip[3]))
-    expect("menu in English, through libdbusmenu-glib",
-           ["Balance", "-", ["Open", ["Subscriber statistics", "Program website"]], "-", "Exit"], menu_labels(owner))
-    # Menu events: 101 and 103 open texts 10 and 11 with the default browser.
-    for item in (101, 103):
-        call(owner, "/MenuBar", "com.canonical.dbusmenu", "Event", (item, "clicked", GLib.Variant("i", 0), 0),
-             "(isvu)")
-    wait_for(lambda: os.path.exists(f"{work}/uris") and len(open(f"{work}/uris").readlines()) == 2)
-    with open(os.path.join(build, "generated/texts.inc")) as f:
-        urls = [line.split('"')[1] for line in f if line.startswith(("TEXT_ENTRY(10,", "TEXT_ENTRY(11,"))]
-    expect("events 101 and 103 open texts 10 and 11 with the default browser", sorted(urls),
-           sorted(open(f"{work}/uris").read().split()) if os.path.exists(f"{work}/uris") else None)
-    # Malformed calls get D-Bus errors and the program goes on.
-    dbusmenu = (owner, "/MenuBar", "com.canonical.dbusmenu")
-    expect("malformed calls: D-Bus errors",
-           ["org.freedesktop.DBus.Error.InvalidArgs", "org.freedesktop.DBus.Error.InvalidArgs",
-            "org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.InvalidArgs"],
-           [error_of(*dbusmenu, "Event", (7, "clicked", GLib.Variant("i", 0), 0), "(isvu)"),
-            error_of(*dbusmenu, "Event", ("x",), "(s)"),
-            error_of(*dbusmenu, "Nothing"),
-            error_of(*dbusmenu, "GetLayout", (99, -1, []), "(iias)")])
+# Without a watcher: one line on stderr, and the item registers when one comes.
+first = start(tray, env=dict(os.environ, LC_ALL="C", GIO_LAUNCHED_DESKTOP_FILE="/menu.desktop"),
+              stderr=subprocess.PIPE, text=True)
+said = select.select([first.stderr], [], [], 10)[0] and first.stderr.readline()
+expect("without a watcher: one line on stderr", True, "no StatusNotifierWatcher" in (said or ""))
+expect("started from the menu: the same in a box", True, "no StatusNotifierWatcher" in (box_text_and_ok() or ""))
+watcher = start_watcher()
+wait_for(lambda: registered)
+owner = registered[0][0] if registered else None
+expect("registers once a watcher appears", True, owner is not None)
+expect("registered by its unique name", [(owner, owner)], registered)
+properties = {name: item_property(owner, name) for name in
+              ("Category", "Id", "Title", "Status", "IconName", "ItemIsMenu", "Menu")}
+expect("properties", {"Category": "ApplicationStatus", "Id": "tarvelon", "Title": "Tarvelon v2.6",
+                      "Status": "Active", "IconName": "tarvelon", "ItemIsMenu": False, "Menu": "/MenuBar"},
+       properties)
+pixmaps = item_property(owner, "IconPixmap")
+expect("pixmaps: sizes, ARGB32 bytes, opaque centre",
+       [(s, s, s * s * 4, 255) for s in (16, 22, 24, 32, 48)],
+       [(w, h, len(data), data[(h // 2 * w + w // 2) * 4]) for w, h, data in pixmaps])
+status = subprocess.run([os.path.join(build, "tarvelon"), "status", "--no-probe"], capture_output=True,
+                        text=True, env=dict(os.environ, LC_ALL="C")).stdout.rstrip("\n")
+tip = tooltip(owner)
+expect("tooltip: icon, title text 1, the status text", ("tarvelon", "Tarvelon v2.6", status),
+       (tip[0], tip[2], tip[3]))
+expect("menu in English, through libdbusmenu-glib",
+       ["Balance", "-", ["Open", ["Subscriber statistics", "Program website"]], "-", "Exit"], menu_labels(owner))
+# Menu events: 101 and 103 open texts 10 and 11 with the default browser.
+for item in (101, 103):
+    call(owner, "/MenuBar", "com.canonical.dbusmenu", "Event", (item, "clicked", GLib.Variant("i", 0), 0),
+         "(isvu)")
+wait_for(lambda: os.path.exists(f"{work}/uris") and len(open(f"{work}/uris").readlines()) == 2)
+with open(os.path.join(build, "generated/texts.inc")) as f:
+    urls = [line.split('"')[1] for line in f if line.startswith(("TEXT_ENTRY(10,", "TEXT_ENTRY(11,"))]
+expect("events 101 and 103 open texts 10 and 11 with the default browser", sorted(urls),
+       sorted(open(f"{work}/uris").read().split()) if os.path.exists(f"{work}/uris") else None)
+# Malformed calls get D-Bus errors and the program goes on.
+dbusmenu = (owner, "/MenuBar", "com.canonical.dbusmenu")
+expect("malformed calls: D-Bus errors",
+       ["org.freedesktop.DBus.Error.InvalidArgs", "org.freedesktop.DBus.Error.InvalidArgs",
+        "org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.InvalidArgs"],
+       [error_of(*dbusmenu, "Event", (7, "clicked", GLib.Variant("i", 0), 0), "(isvu)"),
+        error_of(*dbusmenu, "Event", ("x",), "(s)"),
+        error_of(*dbusmenu, "Nothing"),
+        error_of(*dbusmenu, "GetLayout", (99, -1, []), "(iias)")])
 
-    # The watcher restarted: registered again.
-    watcher.close_sync()
-    count = len(registered)
-    watcher = start_watcher()
-    expect("registered again with a new watcher", True, wait_for(lambda: len(registered) > count))
+# The watcher restarted: registered again.
+watcher.close_sync()
+count = len(registered)
+watcher = start_watcher()
+expect("registered again with a new watcher", True, wait_for(lambda: len(registered) > count))
 
-    # A second copy replaces the first, which exits 0; its menu speaks Russian.
-    second, owner2 = start_tray("ru_RU.UTF-8")
-    expect("first copy exits 0 when a second starts", 0, first.wait(10))
-    expect("the no-host line is said once", "", first.stderr.read())
-    expect("menu in Russian, through libdbusmenu-glib",
-           ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
-           menu_labels(owner2))
-    call(owner2, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-    expect("Exit from the menu: status 0", 0, second.wait(10))
+# A second copy replaces the first, which exits 0; its menu speaks Russian.
+second, owner2 = start_tray("ru_RU.UTF-8")
+expect("first copy exits 0 when a second starts", 0, first.wait(10))
+expect("the no-host line is said once", "", first.stderr.read())
+expect("menu in Russian, through libdbusmenu-glib",
+       ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
+       menu_labels(owner2))
+call(owner2, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+expect("Exit from the menu: status 0", 0, second.wait(10))
 
-    # The Balance command against the simulator: inside tests/run-suite.sh's namespace only.
-    if os.environ.get("TARVELON_TEST_NETNS") != "1" or os.getuid() != 0:
-        print("skipped the balance checks: they need root in tests/run-suite.sh's namespace")
-    else:
-        sim, number, password = os.path.join(source, "tools/billing_sim/sim.sh"), "1234567", "Пароль-42"
-        digest = base64.b64encode(hashlib.sha1(password.encode("cp1251")).digest()).decode()
-        passhash = urllib.parse.quote(digest, safe="")
-        settings = f"{work}/config/tarvelon/Tarvelon.ini"
+# The Balance command against the simulator: inside tests/run-suite.sh's namespace only.
+if os.environ.get("TARVELON_TEST_NETNS") != "1" or os.getuid() != 0:
+    print("skipped the balance checks: they need root in tests/run-suite.sh's namespace")
+else:
+    sim, number, password = os.path.join(source, "tools/billing_sim/sim.sh"), "1234567", "Пароль-42"
+    digest = base64.b64encode(hashlib.sha1(password.encode("cp1251")).digest()).decode()
+    passhash = urllib.parse.quote(digest, safe="")
+    settings = f"{work}/config/tarvelon/Tarvelon.ini"
 
-        def start_sim(*options):
-            subprocess.run([sim, "stop", f"{work}/sim"])
-            subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", "--account", f"{number}:{passhash}",
-                            "--account", f"12345678901234:{passhash}", *options], check=True)
-        start_sim()
-        tray3, owner3 = start_tray("C")
-        # An address added: NewToolTip once, at the next check and not before.
-        tips = []
-        bus.signal_subscribe(owner3, "org.kde.StatusNotifierItem", "NewToolTip", item_path, None, 0,
-                             lambda *signal: tips.append(1))
-        wait_for(lambda: False, 2.5)
-        subprocess.run(["ip", "address", "add", "10.9.8.7/24", "dev", "lo"], check=True)
-        wait_for(lambda: tips, 5)
-        expect("NewToolTip only on a change; the added address in the tooltip", ([1], "IP: 10.9.8.7"),
-               (tips, tooltip(owner3)[3].split("\n")[0]))
-        subprocess.run(["ip", "address", "del", "10.9.8.7/24", "dev", "lo"], check=True)
-        activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
-        call(*activate)
-        login("", "")
-        expect("an empty field: text 2, and the dialog stays", "Wrong contract number and/or password!",
-               box_text_and_ok())
-        balance = "Balance (roubles): 1234.56\nDays of subscription fee (approx.): 31"
-        login("12345678901234567", password)
-        expect("the contract number cut to 14 characters, as Windows cuts it", balance, box_text_and_ok())
-        call(*activate)
-        login(f"  {number} ", password, remember=True)
-        shown = find("alert") and find_in(find("alert"), "label").get_name()
-        # Exit while the balance box is open: as on Windows, the box closes, the pair is stored, the program ends.
-        call(owner3, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-        expect("balance box; Exit then: status 0, the pair stored with the pass-hash of the Windows-1251 bytes",
-               (balance, 0, f"[General]\r\nusername={number}\r\npasshash={passhash}\r\n"),
-               (shown, tray3.wait(10), open(settings, newline="").read() if os.path.exists(settings) else None))
-        tray3, owner3 = start_tray("C")
-        activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
-        # A query the simulator holds open (the stored pair is used): the bus is still answered, and Exit ends it.
-        start_sim("--fault", "slow-body", "--body-size", "30000")
-        call(*activate)
-        time.sleep(1)
-        menu = (owner3, "/MenuBar", "com.canonical.dbusmenu")
-        expect("Get and GetLayout answered while the query is held open", [True, "Exit"],
-               [tooltip(owner3)[3] != "", call(*menu, "GetLayout", (100, 0, []), "(iias)")[1][1]["label"]])
-        call(*menu, "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-        expect("Exit during the query: status 0", 0, tray3.wait(10))
-        # A settings file that is a directory: the dialog appears, storing says why; Exit during the dialog.
-        os.remove(settings)
-        os.mkdir(settings)
-        start_sim()
-        tray4, owner4 = start_tray("C")
-        call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
-        login(number, password, remember=True)
-        expect("settings a directory: balance, then why it was not stored",
-               [balance, f"The contract number and password were not remembered:\n{settings} (Is a directory)"],
-               [box_text_and_ok(), box_text_and_ok()])
-        call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
-        find("dialog", "View account balance")
-        call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-        expect("Exit during the dialog: status 0, nothing stored", (0, []), (tray4.wait(10), os.listdir(settings)))
-    # The display, then the bus, going away: one line each.
-    for victim, status, line in (("display", 1, "the display went away"), ("bus", 0, "the session bus went away")):
-        server, os.environ["DISPLAY"] = new_display()
-        tray5, _ = start_tray("C")
-        (server if victim == "display" else daemon).kill()
-        expect(f"{line}: status {status}, one line", (status, f"tarvelon-tray: {line}\n"),
-               (tray5.wait(10), tray5.stderr.read()))
-finally:
-    subprocess.run([os.path.join(source, "tools/billing_sim/sim.sh"), "stop", f"{work}/sim"])
-    for child in reversed(children):
-        child.kill()
-        child.wait()
-    shutil.rmtree(work, ignore_errors=True)
+    def start_sim(*options):
+        subprocess.run([sim, "stop", f"{work}/sim"])
+        subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", "--account", f"{number}:{passhash}",
+                        "--account", f"12345678901234:{passhash}", *options], check=True)
+    start_sim()
+    tray3, owner3 = start_tray("C")
+    # An address added: NewToolTip once, at the next check and not before.
+    tips = []
+    bus.signal_subscribe(owner3, "org.kde.StatusNotifierItem", "NewToolTip", item_path, None, 0,
+                         lambda *signal: tips.append(1))
+    wait_for(lambda: False, 2.5)
+    subprocess.run(["ip", "address", "add", "10.9.8.7/24", "dev", "lo"], check=True)
+    wait_for(lambda: tips, 5)
+    expect("NewToolTip only on a change; the added address in the tooltip", ([1], "IP: 10.9.8.7"),
+           (tips, tooltip(owner3)[3].split("\n")[0]))
+    subprocess.run(["ip", "address", "del", "10.9.8.7/24", "dev", "lo"], check=True)
+    activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    call(*activate)
+    login("", "")
+    expect("an empty field: text 2, and the dialog stays", "Wrong contract number and/or password!",
+           box_text_and_ok())
+    balance = "Balance (roubles): 1234.56\nDays of subscription fee (approx.): 31"
+    login("12345678901234567", password)
+    expect("the contract number cut to 14 characters, as Windows cuts it", balance, box_text_and_ok())
+    call(*activate)
+    login(f"  {number} ", password, remember=True)
+    shown = find("alert") and find_in(find("alert"), "label").get_name()
+    # Exit while the balance box is open: as on Windows, the box closes, the pair is stored, the program ends.
+    call(owner3, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+    expect("balance box; Exit then: status 0, the pair stored with the pass-hash of the Windows-1251 bytes",
+           (balance, 0, f"[General]\r\nusername={number}\r\npasshash={passhash}\r\n"),
+           (shown, tray3.wait(10), open(settings, newline="").read() if os.path.exists(settings) else None))
+    tray3, owner3 = start_tray("C")
+    activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    # A query the simulator holds open (the stored pair is used): the bus is still answered, and Exit ends it.
+    start_sim("--fault", "slow-body", "--body-size", "30000")
+    call(*activate)
+    time.sleep(1)
+    menu = (owner3, "/MenuBar", "com.canonical.dbusmenu")
+    expect("Get and GetLayout answered while the query is held open", [True, "Exit"],
+           [tooltip(owner3)[3] != "", call(*menu, "GetLayout", (100, 0, []), "(iias)")[1][1]["label"]])
+    call(*menu, "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+    expect("Exit during the query: status 0", 0, tray3.wait(10))
+    # A settings file that is a directory: the dialog appears, storing says why; Exit during the dialog.
+    os.remove(settings)
+    os.mkdir(settings)
+    start_sim()
+    tray4, owner4 = start_tray("C")
+    call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    login(number, password, remember=True)
+    expect("settings a directory: balance, then why it was not stored",
+           [balance, f"The contract number and password were not remembered:\n{settings} (Is a directory)"],
+           [box_text_and_ok(), box_text_and_ok()])
+    call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    find("dialog", "View account balance")
+    call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+    expect("Exit during the dialog: status 0, nothing stored", (0, []), (tray4.wait(10), os.listdir(settings)))
+
+# The display, then the bus, going away: one line each.
+for victim, status, line in (("display", 1, "the display went away"), ("bus", 0, "the session bus went away")):
+    server, os.environ["DISPLAY"] = new_display()
+    tray5, _ = start_tray("C")
+    (server if victim == "display" else daemon).kill()
+    expect(f"{line}: status {status}, one line", (status, f"tarvelon-tray: {line}\n"),
+           (tray5.wait(10), tray5.stderr.read()))
 sys.exit(1 if failures else 0)
