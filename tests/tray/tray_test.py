@@ -313,7 +313,12 @@ else:
     os.mkdir(settings)
     start_sim()
     tray4, owner4 = start_tray("C")
-    call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    for _ in range(2):
+        call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+        wait_for(lambda: False, 0.5)
+    app = find("dialog", "View account balance").get_parent()
+    expect("Activate while the dialog is open: still one dialog", 1,
+           sum(app.get_child_at_index(i).get_role_name() == "dialog" for i in range(app.get_child_count())))
     login(number, password, remember=True)
     expect("settings a directory: balance, then why it was not stored",
            [balance, f"The contract number and password were not remembered:\n{settings} (Is a directory)"],
