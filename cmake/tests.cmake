@@ -94,6 +94,11 @@ else()
   tarvelon_script_test(net_cli_balance_release_test ${CMAKE_SOURCE_DIR}/tests/net/cli_balance_test.sh
                        ${CMAKE_SOURCE_DIR}/build/linux-check/tarvelon)
   set_tests_properties(net_cli_balance_release_test PROPERTIES RUN_SERIAL ON)
+  if(TARVELON_TRAY)
+    # The tray program on a private session bus and display of its own.
+    add_test(NAME tray_test COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tray/tray_test.py)
+    set_tests_properties(tray_test PROPERTIES ENVIRONMENT "${TARVELON_TEST_ENV}" SKIP_RETURN_CODE 77)
+  endif()
   # Every English message of the Linux edition has its Russian in po/ru.po.
   file(GLOB_RECURSE message_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
   list(FILTER message_sources EXCLUDE REGEX "_win\\.cpp$")

@@ -6,6 +6,7 @@ colours of the standard Windows palette (4 bits per pixel, with a transparency
 mask).  The picture is described once on a 16-unit grid and sampled at each
 pixel's centre, so both sizes show the same drawing.  Standard library only:
     python3 res/make_icon.py [output.ico]
+    python3 res/make_icon.py --argb output.inc   (the Linux tray's pixmaps)
 """
 
 import math
@@ -84,7 +85,23 @@ def icon_file(sizes):
     return directory + entries + b"".join(images)
 
 
+def argb_source(sizes):
+    """C initialisers of the tray item's pixmaps: ARGB32 in network byte order."""
+    lines = []
+    for size in sizes:
+        data = bytearray()
+        for row in pixels(size):
+            for index in row:
+                data += b"\0\0\0\0" if index is TRANSPARENT else bytes((255,) + PALETTE[index])
+        lines.append("ICON_PIXMAP(%d, \"%s\")" % (size, "".join("\\x%02x" % b for b in data)))
+    return "\n".join(lines) + "\n"
+
+
 def main():
+    if sys.argv[1:2] == ["--argb"]:
+        with open(sys.argv[2], "w") as f:
+            f.write(argb_source([16, 22, 24, 32, 48]))
+        return
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "tarvelon.ico")
     with open(out, "wb") as f:

@@ -20,21 +20,13 @@
 namespace {
 const int max_attempts = 3;
 const size_t line_size = 256;       // longer contract-number lines are cut
-const size_t password_size = 1024;  // longer passwords are refused
+const size_t password_size = typed_password_max + 1;  // longer passwords are refused
 const int code_cancelled = -1;
 const int code_no_terminal = -2;
-const int code_not_1251 = -3;       // refused: no exact Windows-1251 form
-const int code_too_long = -4;       // refused: longer than the buffer
-const int code_no_converter = -5;   // no Windows-1251 converter at all
 
 // The dialog's labels.
 const char contract_prompt[] = N_("Contract number: ");
 const char password_prompt[] = N_("Password: ");
-// What the prompt says before asking again (the dialog has no such cases).
-const char not_1251_text[] =
-    N_("The password holds a character that Windows-1251 cannot represent, so its hash would not be the one "
-       "the provider knows. Type it again.");
-const char too_long_text[] = N_("The password is longer than 1023 bytes. Type it again.");
 
 bool remember_requested = false;
 
@@ -143,28 +135,6 @@ const char* typed_charset()
     return strcmp(charset, "ANSI_X3.4-1968") == 0 || strcasecmp(charset, "US-ASCII") == 0 ? "UTF-8" : charset;
 }
 
-// The Windows program hashes the password's Windows-1251 bytes; so does this one,
-// whatever the terminal's charset, so that both give the same pass-hash.  A
-// password that has no exact Windows-1251 form is never hashed.
-int hash_typed_password(const char* password, char* out)
-{
-    char* ansi = nullptr;
-    switch (convert_exact(password, strlen(password), typed_charset(), "WINDOWS-1251", &ansi)) {
-    case CONVERT_DONE:
-        break;
-    case CONVERT_UNAVAILABLE:
-        return code_no_converter;
-    case CONVERT_LOSSY:
-        return code_not_1251;
-    default:
-        return HASH_BAD_ARGUMENT;  // as a failed hash
-    }
-    int code = make_pass_hash(ansi, out);
-    secure_wipe(ansi, text_capacity(ansi));
-    free_text(ansi);
-    return code;
-}
-
 int read_password_and_hash(int fd, bool have_number, char* out)
 {
     char password[password_size];
@@ -175,9 +145,11 @@ int read_password_and_hash(int fd, bool have_number, char* out)
     int got = read_line(fd, password, sizeof password);
     echo_on(fd);
     write_text(fd, "\n");  // the line break typed was not echoed
-    int code = got == 2 ? code_too_long : code_cancelled;
+    int code = got == 2 ? TYPED_TOO_LONG : code_cancelled;
     if (got == 1) {
-        code = have_number && password[0] != '\0' ? hash_typed_password(password, out) : code_empty_field;
+        code = have_number && password[0] != '\0'
+            ? hash_typed_password(password, typed_charset(), out)
+            : code_empty_field;
     }
     secure_wipe(password, sizeof password);
     return code;
@@ -209,8 +181,8 @@ int ask_once(int fd)
 
 void report_failure(int fd, int code)
 {
-    if (code == code_not_1251 || code == code_too_long) {
-        write_text(fd, translate(code == code_too_long ? too_long_text : not_1251_text));
+    if (code == TYPED_NOT_1251 || code == TYPED_TOO_LONG) {
+        write_text(fd, translate(typed_password_refusal(code)));
         write_text(fd, "\n");
         return;
     }
@@ -248,7 +220,7 @@ int show_login_dialog(WindowHandle)
             choice = remember_requested ? LOGIN_REMEMBER : LOGIN_ACCEPTED;
             break;
         }
-        if (code == code_cancelled || code == code_no_terminal || code == code_no_converter) {
+        if (code == code_cancelled || code == code_no_terminal || code == TYPED_NO_CONVERTER) {
             choice = code == code_cancelled ? LOGIN_CANCELLED
                 : code == code_no_terminal  ? LOGIN_NO_TERMINAL
                                             : LOGIN_NO_CONVERTER;

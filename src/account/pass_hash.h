@@ -43,3 +43,22 @@ int url_encode(const char* text, char* out, size_t capacity);
 // Writes the pass-hash of `password` into the 85-byte `out`.  A HashResult (an
 // empty password is a bad argument) or a PassHashStage plus its stage's code.
 int make_pass_hash(const char* password, char* out);
+
+#if !defined(_WIN32)
+// Linux: a typed password refused before any hashing.
+enum TypedPasswordRefusal {
+    TYPED_NOT_1251 = -3,      // no exact Windows-1251 form
+    TYPED_TOO_LONG = -4,      // longer than typed_password_max bytes
+    TYPED_NO_CONVERTER = -5,  // no Windows-1251 converter at all
+};
+const size_t typed_password_max = 1023;
+
+// The pass-hash of `password`, typed in `charset`, made over its Windows-1251
+// bytes as the Windows program makes it, so that both give the same pass-hash:
+// make_pass_hash's code or a TypedPasswordRefusal.
+int hash_typed_password(const char* password, const char* charset, char* out);
+
+// What the user is told of TYPED_NOT_1251 and TYPED_TOO_LONG, in English for
+// translate(); null for any other code.
+const char* typed_password_refusal(int code);
+#endif

@@ -55,4 +55,12 @@ int settings_store_result(int* error);
 // Linux: the settings file to use from now on (default "Tarvelon.ini" in the
 // current directory).  The text must outlive every later call.
 void set_settings_path(const char* path);
+
+// Linux: the settings file both Linux programs use unless told otherwise:
+// $XDG_CONFIG_HOME/tarvelon/Tarvelon.ini, else ~/.config/tarvelon/Tarvelon.ini.
+// False when neither names a home or the path does not fit.
+bool default_settings_path(char* out, size_t size);
+
+// Linux: creates the missing directories above `path`, private to the user (0700).
+void make_private_parent_dirs(const char* path);
 #endif

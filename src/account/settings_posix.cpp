@@ -6,7 +6,11 @@
 #include "common/texts.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 const char* settings_path = "Tarvelon.ini";
@@ -77,4 +81,30 @@ int settings_store_result(int* error)
 unsigned tls_failure_text()
 {
     return TEXT_CONNECTION_ERROR;
+}
+
+bool default_settings_path(char* out, size_t size)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const char* home = getenv("HOME");
+    int length = -1;
+    if (config != nullptr && config[0] == '/') {
+        length = snprintf(out, size, "%s/tarvelon/Tarvelon.ini", config);
+    } else if (home != nullptr && home[0] != '\0') {
+        length = snprintf(out, size, "%s/.config/tarvelon/Tarvelon.ini", home);
+    }
+    return length > 0 && static_cast<size_t>(length) < size;
+}
+
+void make_private_parent_dirs(const char* path)
+{
+    char dir[PATH_MAX];
+    copy_text(dir, path, sizeof dir);
+    for (char* slash = strchr(dir + 1, '/'); slash != nullptr; slash = strchr(slash + 1, '/')) {
+        *slash = '\0';
+        if (mkdir(dir, 0700) != 0 && errno != EEXIST) {
+            return;
+        }
+        *slash = '/';
+    }
 }

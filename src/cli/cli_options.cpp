@@ -2,6 +2,8 @@
 
 #include "cli/cli_output.h"
 
+#include "account/settings.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,19 +47,6 @@ int check_command_options(const CliOptions* options)
     return EXIT_OK;
 }
 }  // namespace
-
-bool default_settings_path(char* out, size_t size)
-{
-    const char* config = getenv("XDG_CONFIG_HOME");
-    const char* home = getenv("HOME");
-    int length = -1;
-    if (config != nullptr && config[0] == '/') {
-        length = snprintf(out, size, "%s/tarvelon/Tarvelon.ini", config);
-    } else if (home != nullptr && home[0] != '\0') {
-        length = snprintf(out, size, "%s/.config/tarvelon/Tarvelon.ini", home);
-    }
-    return length > 0 && static_cast<size_t>(length) < size;
-}
 
 int parse_options(int argc, char** argv, CliOptions* options)
 {

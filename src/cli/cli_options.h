@@ -28,7 +28,3 @@ struct CliOptions {
 
 // Fills `options` from the command line; EXIT_OK, or EXIT_USAGE after saying what is wrong.
 int parse_options(int argc, char** argv, CliOptions* options);
-
-// $XDG_CONFIG_HOME/tarvelon/Tarvelon.ini, else ~/.config/tarvelon/Tarvelon.ini;
-// false when neither variable gives a directory or the path is too long.
-bool default_settings_path(char* out, size_t size);

@@ -11,27 +11,11 @@
 #include "status/status_summary.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <sys/stat.h>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-// Creates the missing directories above `path`, private to the user (0700).
-void make_private_parent_dirs(const char* path)
-{
-    char dir[PATH_MAX];
-    copy_text(dir, path, sizeof dir);
-    for (char* slash = strchr(dir + 1, '/'); slash != nullptr; slash = strchr(slash + 1, '/')) {
-        *slash = '\0';
-        if (mkdir(dir, 0700) != 0 && errno != EEXIST) {
-            return;
-        }
-        *slash = '/';
-    }
-}
-
 int run_status(const CliOptions& options)
 {
     uint32_t external = options.no_probe ? 0 : probe_statistics_site();

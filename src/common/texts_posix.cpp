@@ -50,20 +50,38 @@ const char* translate(const char* message)
     return dgettext("tarvelon", message);
 }
 
-char* load_text(unsigned id)
+char* translate_utf8(const char* message)
+{
+    const char* text = translate(message);
+    return convert_text(text, strlen(text), locale_charset(), "UTF-8");
+}
+
+namespace {
+char* load_text_as(unsigned id, bool utf8)
 {
     if (id / 16 >= block_count) {
         return nullptr;
     }
     for (const CatalogueEntry& entry : messages) {
         if (entry.id == id) {
-            return copy_of(translate(entry.text));
+            return utf8 ? translate_utf8(entry.text) : copy_of(translate(entry.text));
         }
     }
     for (const CatalogueEntry& entry : catalogue) {
         if (entry.id == id) {
-            return utf8_to_locale(entry.text);
+            return utf8 ? copy_of(entry.text) : utf8_to_locale(entry.text);
         }
     }
     return alloc_text(1);
+}
+}  // namespace
+
+char* load_text(unsigned id)
+{
+    return load_text_as(id, false);
+}
+
+char* load_text_utf8(unsigned id)
+{
+    return load_text_as(id, true);
 }

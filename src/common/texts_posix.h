@@ -9,3 +9,10 @@
 // `message` in the user's language and the locale's charset (gettext converts);
 // the English text itself when the locale is not Russian or no catalogue is found.
 const char* translate(const char* message);
+
+// The same in UTF-8 whatever the locale's charset (the tray program's texts on
+// the bus and in GTK), in a fresh heap text; null when memory runs out.
+char* translate_utf8(const char* message);
+
+// load_text's text in UTF-8 whatever the locale's charset; null as load_text.
+char* load_text_utf8(unsigned id);
