@@ -22,7 +22,8 @@ char* ini_set(const char* text, const char* section, const char* key, const char
 // The whole file at `path` in a fresh heap text; an empty text when there is no
 // such file; null when it cannot be read (errno says why: EILSEQ for a file
 // holding a NUL byte, as UTF-16 text does, which the text could not keep;
-// ENOTSUP for a directory, a FIFO or a device, none of which is waited on).
+// EISDIR for a directory, ENOTSUP for a FIFO or a device, which is not waited
+// on).
 char* ini_load(const char* path);
 
 // Replaces the file at `path` (through symbolic links: the file they lead to)

@@ -202,7 +202,7 @@ char* ini_load(const char* path)
     if (fstat(fd, &status) == 0) {
         bool usable = S_ISREG(status.st_mode) && status.st_size <= largest_file;
         text = usable ? alloc_text(static_cast<size_t>(status.st_size) + 1) : nullptr;
-        errno = usable ? errno : !S_ISREG(status.st_mode) ? ENOTSUP : EFBIG;
+        errno = usable ? errno : S_ISDIR(status.st_mode) ? EISDIR : !S_ISREG(status.st_mode) ? ENOTSUP : EFBIG;
     }
     if (text != nullptr) {
         ssize_t size = read_all(fd, text, static_cast<size_t>(status.st_size));

@@ -50,9 +50,10 @@ void write_setting_pair(const char* username, const char* passhash)
     char* text = ini_load(settings_path);
     if (text == nullptr) {
         // Replacing it would lose what it holds.
-        note_store(errno == EILSEQ    ? SETTINGS_UNREPRESENTABLE
-                   : errno == ENOTSUP ? SETTINGS_NOT_A_FILE
-                                      : SETTINGS_UNREADABLE,
+        bool not_a_file = errno == ENOTSUP || errno == EISDIR;
+        note_store(errno == EILSEQ ? SETTINGS_UNREPRESENTABLE
+                   : not_a_file    ? SETTINGS_NOT_A_FILE
+                                   : SETTINGS_UNREADABLE,
                    errno);
         return;
     }
