@@ -29,7 +29,6 @@ url() { sed -n "s/^TARVELON_$1_URL:STRING=//p" "$BUILD/CMakeCache.txt"; }
 
 start_copy first
 check "first copy runs" yes "$(driver pid >/dev/null && echo yes)"
-first=$(driver hwnd)
 check "one icon" 1 "$(driver icons 1)"
 check "title, busy mark, hidden" "busy=0 visible=0 title=Tarvelon v2.6" "$(driver state)"
 tip=$(driver tip)
@@ -66,16 +65,24 @@ driver taskbar-created
 check "icon back" 1 "$(driver icons 1)"
 check "same tooltip" "$tip" "$(driver tip)"
 
-# A second copy: the first has gone before the second's window exists.
-start_copy second
-check "never two main windows" 1 "$(driver watch "$first")"
-check "first copy exit status" 0 "$(exit_status first)"
-check "one icon after the second start" 1 "$(driver icons 1)"
+exit_from_menu() {  # exit_from_menu COPY
+    check "right press opens the menu" pending "$(driver callback 5000 0x204)"
+    check "menu open" "dialogs=0 menus=1" "$(driver popups)"
+    driver menu-click 4
+    check "exit status of the $1 copy after Exit" 0 "$(exit_status "$1")"
+    check "no icon after Exit" 0 "$(driver icons 0)"
+}
+# The first copy lives on until it is exited from its menu.
+exit_from_menu first
 
-check "right press opens the menu" pending "$(driver callback 5000 0x204)"
-check "menu open" "dialogs=0 menus=1" "$(driver popups)"
-driver menu-click 4
-check "exit status after Exit" 0 "$(exit_status second)"
-check "no icon after Exit" 0 "$(driver icons 0)"
+# A new copy, then another: the earlier has gone before the later's window exists.
+start_copy second
+check "second copy runs" yes "$(driver pid >/dev/null && echo yes)"
+second=$(driver hwnd)
+start_copy third
+check "never two main windows" 1 "$(driver watch "$second")"
+check "second copy exit status" 0 "$(exit_status second)"
+check "one icon after the third start" 1 "$(driver icons 1)"
+exit_from_menu third
 
 [ "$failures" = 0 ]
