@@ -34,7 +34,7 @@ done
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
     [ -z "$force64" ] || [ -z "$refresh" ] || fail "--refresh-screenshots takes the 32-bit road, not --64"
-    install() {
+    apt_need() {
         local missing
         missing=$(for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
         [ -n "$missing" ] || return 0
@@ -43,7 +43,7 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
         dpkg --add-architecture i386
         apt-get update -q && apt-get install -y -q --no-install-recommends $missing
     }
-    install build-essential cmake googletest binutils-mingw-w64 wine64 xvfb xdotool x11-utils imagemagick \
+    apt_need build-essential cmake googletest binutils-mingw-w64 wine64 xvfb xdotool x11-utils imagemagick \
         python3 openssl iproute2 util-linux locales $([ -n "$force64" ] || echo g++-mingw-w64-i686 wine32:i386)
     road=win32
     if [ -n "$force64" ]; then
@@ -53,7 +53,7 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
         echo "demo: $why: the 64-bit build under wine64 instead"
         road=win64
     fi
-    [ "$road" = win32 ] || install g++-mingw-w64-x86-64
+    [ "$road" = win32 ] || apt_need g++-mingw-w64-x86-64
     locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
     build=$root/build/demo/$road
     echo "demo: building $build"
