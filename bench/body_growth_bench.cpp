@@ -39,7 +39,8 @@ void BM_http_get(benchmark::State& state)
         state.SkipWithError("needs TARVELON_TEST_NETNS=1 and TARVELON_SOURCE_DIR");
         return;
     }
-    std::string sim = std::string(source_dir) + "/tools/billing_sim/sim.sh";
+    // exec: the shell gives way, so that the simulator's owner is this process.
+    std::string sim = "exec " + std::string(source_dir) + "/tools/billing_sim/sim.sh";
     std::string run = "/tmp/tarvelon-bench-sim";
     std::string start = sim + " start " + run + " --address 127.0.0.61 --fault no-length --body-size " +
         std::to_string(state.range(0));

@@ -31,7 +31,10 @@ function(tarvelon_gtest name)
   add_executable(${name} ${ARGN} ${TARVELON_RESOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support ${CMAKE_SOURCE_DIR}/res)
   target_link_libraries(${name} PRIVATE tarvelon_test_support tarvelon_core GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  # The test process names itself as the owner of the billing simulators it starts
+  # (tools/billing_sim/sim.sh): they end with it, also when ctest kills it.
+  add_test(NAME ${name} COMMAND sh -c "TARVELON_SIM_OWNER=$$ exec \"$@\"" ${name}
+           ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TARVELON_TEST_ENV}" SKIP_RETURN_CODE 77)
 endfunction()
 

@@ -1,44 +1,71 @@
 #!/bin/bash
-# The main job end to end, as a subscriber meets it: the 32-bit Tarvelon.exe, built
-# as the shipped one with the test hosts, under 32-bit Wine in the notification
-# area of a Wine desktop on a virtual X display, the billing simulator with a
-# demo account, all inside a private network namespace.
+# The main job end to end, as a subscriber meets it: Tarvelon.exe, built as the
+# shipped one with the test hosts, in the notification area of a Wine desktop on a
+# virtual X display, the billing simulator with a demo account, all inside a
+# private network namespace.  The road is the 32-bit program under 32-bit Wine;
+# where the kernel runs no 32-bit code, the 64-bit build of the same program under
+# wine64 (said in one line).
 # The user's road: point at the icon (tooltip), double-click it, type the
 # contract number and password, tick "remember", read the balance box, Exit.
-#   sudo tools/demo.sh          (root: apt, a network namespace; a few minutes)
-# Installs what is missing (apt, the ru_RU.UTF-8 locale), builds build/demo,
-# prints the balance text and saves docs/screenshots/{tooltip,login-dialog,balance-box}.png,
-# each cropped to what the user looks at.  Exit status 0 when the whole road
-# went as a user expects it; otherwise 1, with the reason.
+#   sudo tools/demo.sh [--64] [--refresh-screenshots]
+#     --64                   the 64-bit road on any kernel
+#     --refresh-screenshots  also copy the pictures to docs/screenshots (32-bit road
+#                            only: the README shows the shipped program)
+# Installs what is missing (apt, the ru_RU.UTF-8 locale), builds build/demo/ROAD,
+# prints the balance text and saves build/demo/ROAD/screenshots/{tooltip,login-dialog,
+# balance-box}.png, each cropped to what the user looks at.  Exit status 0 when the
+# whole road went as a user expects it; otherwise 1, with the reason.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/demo
-shots=$root/docs/screenshots
 contract=1234567
 password=demo2026
 
 fail() { echo "demo: FAILED: $*" >&2; exit 1; }
 
+force64= refresh=
+for arg in "$@"; do
+    case $arg in
+    --64) force64=1 ;;
+    --refresh-screenshots) refresh=1 ;;
+    *) fail "unknown argument $arg (usage: tools/demo.sh [--64] [--refresh-screenshots])" ;;
+    esac
+done
+
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
-    packages="build-essential cmake googletest g++-mingw-w64-i686 binutils-mingw-w64 wine64 wine32:i386
-              xvfb xdotool x11-utils imagemagick python3 openssl iproute2 util-linux locales"
-    missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
-    if [ -n "$missing" ]; then
+    [ -z "$force64" ] || [ -z "$refresh" ] || fail "--refresh-screenshots takes the 32-bit road, not --64"
+    apt_need() {
+        local missing
+        missing=$(for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
+        [ -n "$missing" ] || return 0
         echo "demo: installing" $missing
         export DEBIAN_FRONTEND=noninteractive
         dpkg --add-architecture i386
         apt-get update -q && apt-get install -y -q --no-install-recommends $missing
+    }
+    apt_need build-essential cmake googletest binutils-mingw-w64 wine64 xvfb xdotool x11-utils imagemagick \
+        python3 openssl iproute2 util-linux locales $([ -n "$force64" ] || echo g++-mingw-w64-i686 wine32:i386)
+    road=win32
+    if [ -n "$force64" ]; then
+        road=win64
+    elif ! why=$("$root/tools/wine/can_run_32bit.sh"); then
+        [ -z "$refresh" ] || fail "$why; --refresh-screenshots needs the 32-bit road"
+        echo "demo: $why: the 64-bit build under wine64 instead"
+        road=win64
     fi
-    why=$("$root/tools/wine/can_run_32bit.sh") || fail "$why"
+    [ "$road" = win32 ] || apt_need g++-mingw-w64-x86-64
     locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    build=$root/build/demo/$road
     echo "demo: building $build"
     # The shipped build with the simulator's hosts, and the programs that act on it.
-    cmake --preset win32 -B "$build" -DTARVELON_TESTS=ON -DTARVELON_API_URL=https://127.0.0.1/user/v1/ \
-        -DTARVELON_STATS_URL=https://127.0.0.1 >/dev/null
+    toolchain=$root/cmake/mingw-i686.cmake
+    [ "$road" = win32 ] || toolchain=$root/cmake/mingw-x86_64.cmake
+    cmake --preset win32 -B "$build" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTARVELON_TESTS=ON \
+        -DTARVELON_API_URL=https://127.0.0.1/user/v1/ -DTARVELON_STATS_URL=https://127.0.0.1 >/dev/null
     cmake --build "$build" -j2 --target Tarvelon shell_driver trust_ca_driver >/dev/null
     "$root/tools/billing_sim/make_certs.sh" "$root/build/testca" >/dev/null
-    exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
+    exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 TARVELON_DEMO_ROAD=$road \
+        "$0" "$@"
 fi
 
 # Inside the namespace: loopback, one home-network interface for the tooltip to
@@ -54,8 +81,12 @@ display=
 for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }; done
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+road=$TARVELON_DEMO_ROAD
+build=$root/build/demo/$road
+shots=$build/screenshots
 export DISPLAY=$display WINEPREFIX=$build/wineprefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
 export TARVELON_WINE=/usr/lib/wine/wine
+[ "$road" = win32 ] || TARVELON_WINE=/usr/lib/wine/wine64
 BUILD=$build
 WORK=$build/run
 . "$root/tools/wine/shell_lib.sh"
@@ -72,6 +103,7 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 
+echo "demo: $road road: $(basename "$TARVELON_WINE") runs $build/Tarvelon.exe"
 echo "demo: a fresh Wine prefix with a 1024x768 desktop"
 rm -rf "$WINEPREFIX" "$WORK"
 mkdir -p "$WORK" "$shots"
@@ -89,7 +121,7 @@ pass_hash=$(printf %s "$password" | openssl dgst -sha1 -binary | base64 | sed 's
 shot() {
     import -window root "$WORK/screen.png"
     convert "$WORK/screen.png" -crop "$4x$5+$2+$3" +repage "$shots/$1.png"
-    echo "demo: saved docs/screenshots/$1.png"
+    echo "demo: saved ${shots#$root/}/$1.png"
 }
 # The program's dialog or box with a margin of desktop around it.
 shot_dialog() {
@@ -149,3 +181,7 @@ driver menu-click 4
 status=$(exit_status demo)
 echo "demo: Tarvelon.exe ended with status $status"
 [ "$status" = 0 ] || fail "Tarvelon.exe did not end with status 0 after Exit"
+if [ -n "$refresh" ]; then
+    cp "$shots"/tooltip.png "$shots"/login-dialog.png "$shots"/balance-box.png "$root/docs/screenshots/"
+    echo "demo: docs/screenshots refreshed from the 32-bit road"
+fi

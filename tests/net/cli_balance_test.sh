@@ -23,7 +23,9 @@ if [ $# -gt 0 ]; then
     fi
 fi
 [ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
-. "$src/tests/net/checks.sh"
+[ "${TARVELON_TEST_NETNS:-}" = 1 ] && [ "$(id -u)" = 0 ] ||
+    { echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"; exit 77; }
+. "$src/tests/support/checks.sh"
 export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
 work=$(mktemp -d)
@@ -54,33 +56,33 @@ hash=$(printf %s "$password" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -bi
 settings=$work/a/Tarvelon.ini
 mkdir -p "$work/a"
 run=$(prompted "$(answers "  $number " "$password")" --settings "$settings" --remember)
-expect "prompted run succeeds" 0 "$(field status <<<"$run")"
-expect "echo is off while the password is typed, only then" "False True" "$(field echo_off <<<"$run")"
+check "prompted run succeeds" 0 "$(field status <<<"$run")"
+check "echo is off while the password is typed, only then" "False True" "$(field echo_off <<<"$run")"
 contains "balance shown" "Баланс (рублей): 1234.56"$'\r\n'"Дней абонентской платы (примерно): 31" "$(field output <<<"$run")"
-expect "the pair stored" "$(printf '[General]\r\nusername=%s\r\npasshash=%s\r' $number "$hash")" "$(cat "$settings")"
+check "the pair stored" "$(printf '[General]\r\nusername=%s\r\npasshash=%s\r' $number "$hash")" "$(cat "$settings")"
 
-expect "stored pair used without a prompt" 0 "$(unattended "$settings")"
+check "stored pair used without a prompt" 0 "$(unattended "$settings")"
 contains "balance printed" "1234.56" "$(cat "$work/out")"
 
 # A wrong password: text 2, exit 1 (that nothing is stored is the balance tests' part).
 run=$(prompted "$(answers $number wrong)" --settings "$work/b.ini" --remember)
-expect "wrong password exit status" 1 "$(field status <<<"$run")"
+check "wrong password exit status" 1 "$(field status <<<"$run")"
 contains "wrong password text" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
 
 # An empty password, then an empty number: each refused and asked again.
 printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
 cp "$work/c.ini" "$work/c.orig"
 run=$(prompted "$(answers $number "" "" "$password" ^D)" --settings "$work/c.ini")
-expect "bad stored pair: prompt, then cancel" 4 "$(field status <<<"$run")"
+check "bad stored pair: prompt, then cancel" 4 "$(field status <<<"$run")"
 contains "an empty field: text 2" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
-expect "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
-expect "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
+check "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
+check "bad stored pair left unchanged" same "$(cmp -s "$work/c.ini" "$work/c.orig" && echo same || echo changed)"
 
 # Under C the typed bytes are read as UTF-8.  A password without a Windows-1251 form, or over 1023 bytes,
 # would hash unlike the Windows edition's: refused with a word and asked again.
 run=$(export LC_ALL=C; prompted "$(answers $number café $number "$(printf 'a%.0s' {1..1024})" \
     123456789012345678 "$password")" --settings "$work/g.ini")
-expect "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$run")"
+check "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$run")"
 contains "no Windows-1251 form: said so" "Windows-1251 cannot represent" "$(field output <<<"$run")"
 contains "over 1023 bytes: said so" "longer than 1023 bytes" "$(field output <<<"$run")"
 
@@ -89,23 +91,23 @@ contains "over 1023 bytes: said so" "longer than 1023 bytes" "$(field output <<<
 run=$(unshare --mount --propagation private sh -c \
     'for d in $(find /usr/lib* -name CP1251.so -printf "%h\n"); do mount -t tmpfs none "$d"; done; exec "$@"' \
     sh python3 "$src/tools/pty_run.py" "$(answers $number "$password")" -- "$tool" balance --settings "$work/f.ini")
-expect "no converter exit status" 5 "$(field status <<<"$run")"
-expect "no converter: asked once" 1 "$(field output <<<"$run" | grep -c "Номер договора")"
+check "no converter exit status" 5 "$(field status <<<"$run")"
+check "no converter: asked once" 1 "$(field output <<<"$run" | grep -c "Номер договора")"
 
-expect "no terminal exit status" 4 "$(unattended "$work/d.ini")"
+check "no terminal exit status" 4 "$(unattended "$work/d.ini")"
 contains "no terminal advice" "--remember" "$(cat "$work/err")"
 
 home=$work/home
 run=$(HOME=$home XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember)
-expect "default path run" 0 "$(field status <<<"$run")"
-expect "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
-expect "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
+check "default path run" 0 "$(field status <<<"$run")"
+check "default settings file mode" 600 "$(stat -c %a "$home/.config/tarvelon/Tarvelon.ini" 2>/dev/null)"
+check "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
 
 # Nowhere to store the pair: a --settings directory that does not exist; a default one that cannot be made.
 : >"$work/plain-file"
 for place in "--settings $work/missing/e.ini" ""; do
     run=$(HOME=$work/plain-file XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember $place)
-    expect "nothing storable [$place]: the balance's status" 0 "$(field status <<<"$run")"
+    check "nothing storable [$place]: the balance's status" 0 "$(field status <<<"$run")"
     contains "nothing storable [$place]: said so" "не запомнены" "$(field output <<<"$run")"
 done
 
@@ -116,8 +118,8 @@ printf '[General]\r\nusername=1\r\n' >"$work/k/Tarvelon.ini"
 chmod 644 "$work/k/Tarvelon.ini"
 cp "$work/k/Tarvelon.ini" "$work/k.orig"
 run=$(ulimit -f 0; prompted "$(answers $number "$password")" --settings "$work/k/Tarvelon.ini" --remember)
-expect "killed mid-write: the old file whole" same "$(cmp -s "$work/k/Tarvelon.ini" "$work/k.orig" && echo same)"
-expect "killed mid-write: nothing beside it" Tarvelon.ini "$(ls "$work/k")"
+check "killed mid-write: the old file whole" same "$(cmp -s "$work/k/Tarvelon.ini" "$work/k.orig" && echo same)"
+check "killed mid-write: nothing beside it" Tarvelon.ini "$(ls "$work/k")"
 for stale in 2:600:new-Ab12Cd 0:600:new-Ef34Gh 2:644:new-Ij56Kl 2:600:backup; do
     IFS=: read -r age mode name <<<"$stale"
     echo "passhash=$hash" >"$work/k/Tarvelon.ini.$name"
@@ -125,8 +127,8 @@ for stale in 2:600:new-Ab12Cd 0:600:new-Ef34Gh 2:644:new-Ij56Kl 2:600:backup; do
     touch -d "-$age minutes" "$work/k/Tarvelon.ini.$name"
 done
 run=$(prompted "$(answers $number "$password")" --settings "$work/k/Tarvelon.ini" --remember)
-expect "replaced, private" 600 "$(stat -c %a "$work/k/Tarvelon.ini")"
-expect "stale temporaries of ours gone, nothing else" \
+check "replaced, private" 600 "$(stat -c %a "$work/k/Tarvelon.ini")"
+check "stale temporaries of ours gone, nothing else" \
     "Tarvelon.ini Tarvelon.ini.backup Tarvelon.ini.new-Ef34Gh Tarvelon.ini.new-Ij56Kl" "$(ls "$work/k" | xargs)"
 
 # A chain of symbolic links to a file yet to be made.
@@ -134,14 +136,14 @@ mkdir -p "$work/s/sub"
 ln -s sub/link "$work/s/Tarvelon.ini"
 ln -s ../real.ini "$work/s/sub/link"
 run=$(prompted "$(answers $number "$password")" --settings "$work/s/Tarvelon.ini" --remember)
-expect "written through the links, which stay" "passhash=$hash link" \
+check "written through the links, which stay" "passhash=$hash link" \
     "$(grep -o "passhash=$hash" "$work/s/real.ini") $([ -L "$work/s/Tarvelon.ini" ] && echo link)"
 
 # NUL bytes (UTF-16 text) would be lost in a rewrite: the file is left as it is, and the user told.
 printf '\xFF\xFE[\0G\0]\0' >"$work/n.ini"
 cp "$work/n.ini" "$work/n.orig"
 run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings "$work/n.ini" --remember)
-expect "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && echo same)"
+check "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && echo same)"
 contains "NUL bytes: said so" "holds NUL bytes" "$(field output <<<"$run")"
 # A sysfs file holds fewer bytes than its size says: read as what it holds, no NUL bytes added.
 run=$(export LC_ALL=C; prompted "$(answers $number "$password")" --settings /sys/class/net/lo/type --remember)
@@ -160,7 +162,7 @@ if command -v setcap >/dev/null; then
     setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all \
         "$work/caps/tarvelon" balance --settings "$work/caps/Tarvelon.ini" </dev/null >/dev/null 2>&1 &
     for _ in $(seq 50); do grep -q login "$work/sim/requests.log" && break; sleep 0.1; done
-    expect "capabilities while the query runs (permitted, effective)" "0000000000000000 0000000000000000" \
+    check "capabilities while the query runs (permitted, effective)" "0000000000000000 0000000000000000" \
         "$(awk '/^Cap(Prm|Eff)/ { print $2 }' /proc/$!/status | xargs)"
     wait $!
     "$sim" stop "$work/sim"
@@ -174,21 +176,21 @@ mkdir "$work/dir.ini"
 for place in "$work/fifo.ini" "$work/dir.ini" /dev/null; do
     run=$(export LC_ALL=C; python3 "$src/tools/pty_run.py" "$(answers $number "$password")" -- \
         timeout --foreground 10 "$tool" balance --settings "$place" --remember)
-    expect "not a file [$place]: the balance's status" 0 "$(field status <<<"$run")"
+    check "not a file [$place]: the balance's status" 0 "$(field status <<<"$run")"
     contains "not a file [$place]: said so" "names a directory, a FIFO or a device" "$(field output <<<"$run")"
 done
-expect "not a file: left as they were" "fifo directory 0" \
+check "not a file: left as they were" "fifo directory 0" \
     "$(LC_ALL=C stat -c %F "$work/fifo.ini" "$work/dir.ini" | xargs) $(ls -A "$work/dir.ini" | wc -l)"
 
 # A login redirected from https to http would send the pass-hash in clear: a connection error, as on Windows.
 "$sim" stop "$work/sim"
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --fault to-http --fault-path login || exit 1
-expect "https to http redirect refused" 2 "$(unattended "$settings")"
-expect "nothing sent over http" 0 "$(grep -c '"scheme": "http"' "$work/sim/requests.log")"
+check "https to http redirect refused" 2 "$(unattended "$settings")"
+check "nothing sent over http" 0 "$(grep -c '"scheme": "http"' "$work/sim/requests.log")"
 
 "$sim" stop "$work/sim"
-expect "refused 443 exit status" 3 "$(unattended "$settings")"
+check "refused 443 exit status" 3 "$(unattended "$settings")"
 contains "refused 443 text" "Ошибка соединения с сервером!" "$(cat "$work/err")"
-expect "no partial output on failure" "" "$(cat "$work/out")"
+check "no partial output on failure" "" "$(cat "$work/out")"
 
 [ $failures = 0 ]

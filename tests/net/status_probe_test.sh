@@ -2,7 +2,9 @@
 # The Linux status summary and the Record Route probe end to end, in namespaces this script makes and removes:
 #   client 10.0.0.2 --- 10.0.0.1 router 198.51.100.1 --- 198.51.100.2 server
 set -u
-. "$TARVELON_SOURCE_DIR/tests/net/checks.sh"
+[ "${TARVELON_TEST_NETNS:-}" = 1 ] && [ "$(id -u)" = 0 ] ||
+    { echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"; exit 77; }
+. "$TARVELON_SOURCE_DIR/tests/support/checks.sh"
 for command in nft ping setpriv strace; do
     command -v $command >/dev/null || { echo "skipped: $command is not installed"; exit 77; }
 done
@@ -49,13 +51,13 @@ timeout 20 ip netns exec $client ping -q -f -R -w 15 10.0.0.1 >/dev/null 2>&1 &
 flood=$!
 sleep 0.1
 late_send="env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=sendto -e inject=sendto:delay_enter=100000"
-expect "probe through the router" 198.51.100.1 "$(probe in_client $late_send "$cli" probe 198.51.100.2)"
+check "probe through the router" 198.51.100.1 "$(probe in_client $late_send "$cli" probe 198.51.100.2)"
 kill $flood
 wait $flood
-expect "one echo request forwarded" 1 "$(forwarded_requests)"
+check "one echo request forwarded" 1 "$(forwarded_requests)"
 
-expect "probe of a target on the same link" 10.0.0.1 "$(probe in_client "$cli" probe 10.0.0.1)"
-expect "empty host text" 0.0.0.0 "$(probe in_client "$cli" probe "")"
+check "probe of a target on the same link" 10.0.0.1 "$(probe in_client "$cli" probe 10.0.0.1)"
+check "empty host text" 0.0.0.0 "$(probe in_client "$cli" probe "")"
 # The statistics site's host, which a private /etc/hosts makes name the server.
 stats_host=$(sed -n 's|^TARVELON_STATS_URL:STRING=https://||p' "$TARVELON_BUILD_DIR/CMakeCache.txt")
 hosts=$granted/hosts
@@ -64,9 +66,9 @@ with_hosts() {
     in_client unshare --mount --propagation private \
         sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts" "$@"
 }
-expect "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
-expect "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
-expect "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
+check "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
+check "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
+check "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
 
 # The server answers through a forger alone, which sends replies to each echo from another address, with
 # another sequence, with another identifier, and only then the true one; it notes each echo's identifier
@@ -99,40 +101,40 @@ timeout 20 ip netns exec $server python3 -c "$forger" "$granted/forging" >"$gran
 forging=$!
 for _ in $(seq 50); do [ -e "$granted/forging" ] && break; sleep 0.1; done
 for run in 1 2; do
-    expect "forged replies not taken ($run)" 198.51.100.1 "$(probe in_client "$cli" probe 198.51.100.2)"
+    check "forged replies not taken ($run)" 198.51.100.1 "$(probe in_client "$cli" probe 198.51.100.2)"
 done
 wait $forging
 ip netns exec $server sysctl -qw net.ipv4.icmp_echo_ignore_all=0
-expect "identifiers, sequences of two probes differ" "2 2" \
+check "identifiers, sequences of two probes differ" "2 2" \
     "$(cut -d' ' -f1 "$granted/tags" | sort -u | wc -l) $(cut -d' ' -f2 "$granted/tags" | sort -u | wc -l)"
 
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all"
 as_nobody() { in_client $nobody "$@"; }
-expect "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
+check "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
 # The one privilege that the README tells users to grant is enough, and it is given up once the socket is
 # open: the probe, held by strace once its echo has left, holds none.
 if command -v setcap >/dev/null; then
     chmod 755 "$granted"
     cp "$cli" "$granted/tarvelon"
     setcap cap_net_raw+ep "$granted/tarvelon"
-    expect "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
+    check "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
     # strace notes the send, with the process id, before it holds the probe there.
     timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" -e trace=sendto \
         -e inject=sendto:delay_exit=3000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
     held=$!
     for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
-    expect "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
+    check "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
         "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
     wait $held
-    expect "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
+    check "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
 fi
 
 # A router that drops every packet with IP options.
 ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
 requests=$(forwarded_requests)
 out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
-expect "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
-expect "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
+check "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
+check "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
 c0=/sys/class/net/c0/statistics
 before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
@@ -141,15 +143,15 @@ after=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
 shown="$(count_of Send <<<"$status") $(count_of Recv <<<"$status")"
 between() { [ "$1" -le "$2" ] && [ "$2" -le "$3" ] && echo yes || echo no; }
 set -- $before $shown $after
-expect "sent, received counts are c0's (before, shown, after: $*)" "yes yes" "$(between $1 $3 $5) $(between $2 $4 $6)"
+check "sent, received counts are c0's (before, shown, after: $*)" "yes yes" "$(between $1 $3 $5) $(between $2 $4 $6)"
 
 # Row choice over the kernel's flags: permanent addresses are primary and not dynamic.
 in_client ip link add d0 type veth peer name d1
 in_client ip addr add 10.200.0.1/24 dev d0
-expect "last of the permanent addresses" "IP: 10.200.0.1" "$(in_client "$cli" status --no-probe | head -1)"
+check "last of the permanent addresses" "IP: 10.200.0.1" "$(in_client "$cli" status --no-probe | head -1)"
 in_client ip addr add 10.0.0.200/24 dev c0 valid_lft 300 preferred_lft 300
-expect "secondary dynamic address does not stop" "IP: 10.200.0.1" "$(in_client "$cli" status --no-probe | head -1)"
+check "secondary dynamic address does not stop" "IP: 10.200.0.1" "$(in_client "$cli" status --no-probe | head -1)"
 in_client ip addr add 10.9.0.1/24 dev d0 valid_lft 300 preferred_lft 300
-expect "primary dynamic address is preferred" "IP: 10.9.0.1" "$(in_client "$cli" status --no-probe | head -1)"
+check "primary dynamic address is preferred" "IP: 10.9.0.1" "$(in_client "$cli" status --no-probe | head -1)"
 
 [ $failures = 0 ]

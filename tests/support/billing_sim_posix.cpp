@@ -9,7 +9,8 @@ std::string run_dir;
 std::string sim_script()
 {
     const char* source = getenv("TARVELON_SOURCE_DIR");
-    return std::string(source != nullptr ? source : ".") + "/tools/billing_sim/sim.sh ";
+    // exec: the shell gives way, so that the simulator's owner is this process also outside ctest.
+    return "exec " + std::string(source != nullptr ? source : ".") + "/tools/billing_sim/sim.sh ";
 }
 }  // namespace
 

@@ -48,41 +48,41 @@ for _ in $(seq 100); do [ -e "$WORK/echo-ready" ] && break; sleep 0.1; done
 start_copy first
 driver pid >/dev/null
 driver icons 1 >/dev/null
-check "tooltip: the recorded address" "$(driver tip | head -n1)" "IP: 198.51.100.1"
+check "tooltip: the recorded address" "IP: 198.51.100.1" "$(driver tip | head -n1)"
 
-check "double-click answer" "$(driver callback 5000 0x203)" 0
+check "double-click answer" 0 "$(driver callback 5000 0x203)"
 sleep 2
-check "login dialog open" "$(driver popups)" "dialogs=1 menus=0"
-check "busy while the dialog is open" "$(driver state)" "busy=1 visible=0 title=Tarvelon v2.6"
+check "login dialog open" "dialogs=1 menus=0" "$(driver popups)"
+check "busy while the dialog is open" "busy=1 visible=0 title=Tarvelon v2.6" "$(driver state)"
 driver callback 5000 0x203 >/dev/null
 driver command 102
 sleep 1
-check "no second dialog" "$(driver popups)" "dialogs=1 menus=0"
-check "no request before OK" "$(requests)" 0
+check "no second dialog" "dialogs=1 menus=0" "$(driver popups)"
+check "no request before OK" 0 "$(requests)"
 
 driver login $contract $password ok
-check "balance box" "$(driver box)" "$box_text"
+check "balance box" "$box_text" "$(driver box)"
 driver callback 5000 0x203 >/dev/null
 sleep 1
-check "no second box or query" "$(driver popups) $(requests)" "dialogs=1 menus=0 2"
+check "no second box or query" "dialogs=1 menus=0 2" "$(driver popups) $(requests)"
 driver box ok >/dev/null
 sleep 1
-check "after the command: hidden, not busy" "$(driver state)" "busy=0 visible=0 title=Tarvelon v2.6"
-check "pair stored" "$(grep -c -e "^username=$contract" -e "^passhash=$pass_hash" "$WORK/Tarvelon.ini")" 2
+check "after the command: hidden, not busy" "busy=0 visible=0 title=Tarvelon v2.6" "$(driver state)"
+check "pair stored" 2 "$(grep -c -e "^username=$contract" -e "^passhash=$pass_hash" "$WORK/Tarvelon.ini")"
 
 # Command 102 with 1 in the high word is the menu item: the stored pair, no dialog.
 driver command 0x10066
-check "high word ignored" "$(driver box ok)" "$box_text"
-check "two more requests" "$(requests)" 4
+check "high word ignored" "$box_text" "$(driver box ok)"
+check "two more requests" 4 "$(requests)"
 
 # Exit while the balance box is open: icon deleted, exit 0, settings untouched.
 cp "$WORK/Tarvelon.ini" "$WORK/before.ini"
 driver command 102
 driver box >/dev/null
 driver command 100
-check "exit status, Exit during the command" "$(exit_status first)" 0
-check "no icon left" "$(driver icons 0)" 0
-check "settings unchanged" "$(cmp -s "$WORK/Tarvelon.ini" "$WORK/before.ini" && echo same)" same
+check "exit status, Exit during the command" 0 "$(exit_status first)"
+check "no icon left" 0 "$(driver icons 0)"
+check "settings unchanged" same "$(cmp -s "$WORK/Tarvelon.ini" "$WORK/before.ini" && echo same)"
 
 # A new copy starting while the login dialog is filled in but not confirmed.
 rm -f "$WORK/Tarvelon.ini"
@@ -92,12 +92,12 @@ driver icons 1 >/dev/null
 driver callback 5000 0x203 >/dev/null
 driver login $contract $password
 start_copy fourth
-check "one main window at a time" "$(driver watch "$third")" 1
-check "exit status, new copy during the dialog" "$(exit_status third)" 0
-check "nothing stored" "$(test -e "$WORK/Tarvelon.ini" && echo written || echo none)" none
-check "no further request" "$(requests)" 6
-check "one icon, the new copy's" "$(driver icons 1)" 1
+check "one main window at a time" 1 "$(driver watch "$third")"
+check "exit status, new copy during the dialog" 0 "$(exit_status third)"
+check "nothing stored" none "$(test -e "$WORK/Tarvelon.ini" && echo written || echo none)"
+check "no further request" 6 "$(requests)"
+check "one icon, the new copy's" 1 "$(driver icons 1)"
 driver command 100
-check "exit status of the new copy" "$(exit_status fourth)" 0
+check "exit status of the new copy" 0 "$(exit_status fourth)"
 
 [ "$failures" = 0 ]

@@ -53,7 +53,8 @@ Command line:
                         others: {"event":"tls-reset"|"tls-failed"|"http-reset",...}
     --ready FILE        written ("ready\\n") once every port listens, removed on exit;
                         "ready" is also printed on stdout
-Stops cleanly on SIGTERM or SIGINT (exit 0).  Exit 2 when a port cannot be bound.
+    --owner PID         stop once process PID has ended (exit 1 if it already has)
+Stops cleanly on SIGTERM or SIGINT, or when the owner ends (exit 0).  Exit 2 when a port cannot be bound.
 tools/billing_sim/sim.sh starts it in the background and waits until it is ready.
 """
 
@@ -61,6 +62,7 @@ import argparse
 import ipaddress
 import json
 import os
+import select
 import signal
 import socket
 import ssl
@@ -97,6 +99,7 @@ def parse_args(argv):
     p.add_argument("--endless-limit", type=int, default=256 * 1024 * 1024)
     p.add_argument("--log")
     p.add_argument("--ready")
+    p.add_argument("--owner", type=int)
     args = p.parse_args(argv)
     if not ipaddress.ip_address(args.address) in ipaddress.ip_network("127.0.0.0/8"):
         p.error("--address must be inside 127.0.0.0/8")
@@ -342,6 +345,12 @@ def main(argv):
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
+    # A pidfd, not the bare number: it cannot come to name a later process that reuses the id.
+    try:
+        owner = [os.pidfd_open(args.owner)] if args.owner else []
+    except OSError as e:
+        print("billing_sim: owner %d: %s" % (args.owner, e), file=sys.stderr)
+        return 1
     servers = []
     try:
         if args.http_port:
@@ -360,7 +369,8 @@ def main(argv):
             f.write("ready\n")
     print("ready", flush=True)
     while not stop.is_set():
-        time.sleep(0.05)
+        if select.select(owner, [], [], 0.05)[0]:
+            stop.set()
     for t in threads:
         t.join(2)
     for s in servers:

@@ -6,6 +6,9 @@
 #   sim.sh stop RUNDIR
 # --log and --ready are supplied; --certs defaults to $TARVELON_CERTS, else
 # build/testca of the source tree (made with make_certs.sh if missing).
+# The simulator ends with its owner, so that a test killed part-way (a ctest time-out)
+# leaves no simulator holding the addresses of the tests after it: the owner is
+# process TARVELON_SIM_OWNER, else the caller of sim.sh start.
 # Example: sim.sh start /tmp/run --address 127.0.0.5 --account 1234567:abc
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,7 +35,8 @@ start)
     esac
     rm -f "$run/ready"
     : >"$run/requests.log"
-    python3 "$here/billing_sim.py" --log "$run/requests.log" --ready "$run/ready" "$@" \
+    python3 "$here/billing_sim.py" --log "$run/requests.log" --ready "$run/ready" \
+        --owner "${TARVELON_SIM_OWNER:-$PPID}" "$@" \
         </dev/null >"$run/sim.out" 2>&1 &
     echo $! >"$run/pid"
     for _ in $(seq 100); do

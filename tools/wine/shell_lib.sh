@@ -3,7 +3,7 @@
 # and WORK (a scratch directory, also the program's working directory).
 # TARVELON_WINE: the loader that runs BUILD's programs (32-bit: /usr/lib/wine/wine).
 WINE=${TARVELON_WINE:-/usr/lib/wine/wine64}
-failures=0
+. "$(dirname "${BASH_SOURCE[0]}")/../../tests/support/checks.sh"
 
 # One action of the driver; its answer without carriage returns.
 driver() {
@@ -24,15 +24,6 @@ exit_status() {
         sleep 0.1
     done
     echo running
-}
-
-check() {  # check WHAT ACTUAL EXPECTED
-    if [ "$2" = "$3" ]; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: got [$2], expected [$3]"
-        failures=$((failures + 1))
-    fi
 }
 
 # Closes every copy still running and waits for their subshells.

@@ -1,0 +1,22 @@
+# The one check helper of the shell tests, the demo and the soak run.  Sourced.
+# Each check prints "ok   NAME" or "FAIL NAME: ..." through say (a script may
+# redefine it after sourcing) and counts its failures; a script ends with
+# [ "$failures" = 0 ].
+failures=0
+say() { echo "$*"; }
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" = "$3" ]; then
+        say "ok   $1"
+    else
+        say "FAIL $1: expected [$2], got [$3]"
+        failures=$((failures + 1))
+    fi
+}
+
+contains() {  # contains NAME PART ACTUAL
+    case $3 in
+    *"$2"*) say "ok   $1" ;;
+    *) say "FAIL $1: [$2] not in [$3]"; failures=$((failures + 1)) ;;
+    esac
+}
