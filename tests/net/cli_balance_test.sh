@@ -11,8 +11,9 @@ if [ $# -gt 0 ]; then
     if [ ! -x "$tool" ]; then
         why="$tool not built"
     else
-        # Its inputs and their headers, as its build tree recorded them.
-        newest=$(cd "$(dirname "$tool")" && { ninja -t inputs tarvelon; ninja -t deps | sed -n 's/^    //p'; } |
+        # Its inputs and their objects' headers, as its build tree recorded them.
+        newest=$(cd "$(dirname "$tool")" && inputs=$(ninja -t inputs tarvelon) &&
+            { echo "$inputs"; ninja -t deps $(grep '\.o$' <<<"$inputs") | sed -n 's/^    //p'; } |
             sort -u | xargs -d '\n' ls -td 2>/dev/null | head -1 | xargs -r realpath)
         [ "$newest" -nt "$tool" ] && why="$tool is older than $newest"
     fi
