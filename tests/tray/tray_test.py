@@ -273,7 +273,7 @@ else:
     digest = base64.b64encode(hashlib.sha1(password.encode("cp1251")).digest()).decode()
     passhash = urllib.parse.quote(digest, safe="")
     settings = f"{work}/config/tarvelon/Tarvelon.ini"
-    # The Windows dialog test's rows that apply here, as C names (the pass-hash of the number a row leaves).
+    # The rows the Windows dialog test plays too; the simulator knows each pair a row leaves.
     with open(os.path.join(source, "tests/support/login_rows.inc")) as f:
         rows = [eval(line[9:], {}, CNames(true=True, false=False)) for line in f if line.startswith("LOGIN_ROW(")]
     accounts = {row[4]: row[5] for row in rows if row[4]} | {number: passhash}
@@ -281,7 +281,7 @@ else:
     def start_sim(*options):
         subprocess.run([sim, "stop", f"{work}/sim"])
         subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", *options,
-                        *(f"--account={pair[0]}:{pair[1]}" for pair in accounts.items())], check=True)
+                        *(f"--account={n}:{h}" for n, h in accounts.items())], check=True)
     start_sim()
     # A probe that hangs: the item registers at once with the local address, and the probe is killed.
     with open(f"{work}/probe", "w") as f:
