@@ -10,6 +10,8 @@ enum BoxIcon : unsigned {
     BOX_INFORMATION = 64,  // MB_ICONINFORMATION
 };
 
+const int BOX_PRESSED_OK = 1;  // IDOK
+
 // Passes catalogue text `id` where message_box expects a text.
 inline const char* catalogue_ref(unsigned id)
 {

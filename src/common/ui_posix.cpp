@@ -7,5 +7,5 @@ int show_box(WindowHandle, const char* text, unsigned icon)
     FILE* stream = icon == BOX_ERROR ? stderr : stdout;
     fprintf(stream, "%s\n", text);
     fflush(stream);
-    return 1;  // IDOK
+    return BOX_PRESSED_OK;
 }

@@ -1,5 +1,6 @@
 #include "tray/tray_dialogs.h"
 
+#include "account/balance_query.h"
 #include "account/credentials.h"
 #include "account/login_dialog.h"
 #include "account/pass_hash.h"
@@ -97,7 +98,7 @@ int accept_login(GtkWidget* dialog, const LoginFields& fields)
     int code = credentials.contract_number[0] != '\0' && password[0] != '\0'
         ? hash_typed_password(password, "UTF-8", credentials.pass_hash)
         : code_empty_field;
-    if (code == 0 && credentials.pass_hash[0] != '\0') {
+    if (code == HASH_DONE && credentials.pass_hash[0] != '\0') {
         return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(fields.remember)) ? LOGIN_REMEMBER : LOGIN_ACCEPTED;
     }
     wipe_credentials();
@@ -185,7 +186,7 @@ int show_box(WindowHandle owner, const char* text, unsigned icon)
     run_modal(box);
     stage = before;
     gtk_widget_destroy(box);
-    return 1;  // IDOK
+    return BOX_PRESSED_OK;
 }
 
 int balance_stage()
@@ -214,7 +215,8 @@ void run_balance()
     stage = STAGE_QUERY;
     remember_chosen = false;
     int error = 0;
-    if (balance_command(nullptr) == 0 && remember_chosen && settings_store_result(&error) != SETTINGS_STORED) {
+    if (balance_command(nullptr) == QUERY_SHOWN && remember_chosen &&
+        settings_store_result(&error) != SETTINGS_STORED) {
         char text[PATH_MAX + 512];
         snprintf(text, sizeof text, "%s\n%s (%s)", translate(not_stored_text), settings_path, strerror(error));
         message_box(nullptr, text, BOX_ERROR);

@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
@@ -54,7 +55,7 @@ gboolean run_command(gpointer data)
         close_open_box();
     }
     if (exit_after_balance && balance_stage() == STAGE_IDLE) {
-        end_program(0, nullptr);
+        end_program(EXIT_SUCCESS, nullptr);
     }
     return G_SOURCE_REMOVE;
 }
@@ -64,24 +65,24 @@ GDBusConnection* session_bus = nullptr;
 gboolean exit_after_reply(gpointer)
 {
     g_dbus_connection_flush_sync(session_bus, nullptr, nullptr);
-    end_program(0, nullptr);
+    end_program(EXIT_SUCCESS, nullptr);
 }
 
 // GDK would end the program without a word.
 int display_lost(Display*)
 {
-    end_program(1, translate(display_closed_text));
+    end_program(EXIT_FAILURE, translate(display_closed_text));
 }
 
 void bus_closed(GDBusConnection*, gboolean, GError*, gpointer)
 {
-    end_program(0, translate(bus_closed_text));
+    end_program(EXIT_SUCCESS, translate(bus_closed_text));
 }
 
 // A newer copy took the name (or the bus went away): this one ends.
 void name_lost(GDBusConnection* bus, const char*, gpointer)
 {
-    end_program(0, g_dbus_connection_is_closed(bus) ? translate(bus_closed_text) : nullptr);
+    end_program(EXIT_SUCCESS, g_dbus_connection_is_closed(bus) ? translate(bus_closed_text) : nullptr);
 }
 
 guint old_copy_watch = 0;
@@ -128,7 +129,7 @@ gpointer serve_bus(gpointer)
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     session_bus = bus;
     if (bus == nullptr || !export_status_item(bus) || !export_tray_menu(bus)) {
-        end_program(1, translate(no_bus_text));
+        end_program(EXIT_FAILURE, translate(no_bus_text));
     }
     g_dbus_connection_set_exit_on_close(bus, FALSE);
     g_signal_connect(bus, "closed", G_CALLBACK(bus_closed), nullptr);
@@ -177,7 +178,7 @@ int main(int argc, char** argv)
 {
     setlocale(LC_ALL, "");
     if (!gtk_init_check(&argc, &argv)) {
-        end_program(1, translate(no_display_text));
+        end_program(EXIT_FAILURE, translate(no_display_text));
     }
     if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
         XSetIOErrorHandler(display_lost);

@@ -33,6 +33,12 @@ def clean_up():
     shutil.rmtree(work, ignore_errors=True)
 
 
+class CNames(dict):
+    """eval's names: a C name not given stands for itself."""
+    def __missing__(self, name):
+        return name
+
+
 def expect(name, expected, actual):
     global failures
     ok = expected == actual
@@ -117,9 +123,12 @@ def error_of(*request):
         return Gio.DBusError.get_remote_error(error)
 
 
-def start_tray(language):
+def start_tray(language, probe=None):
+    """The program, registered; with `probe` its stand-in for the probe, in a mount namespace of its own."""
     env = dict(os.environ, LC_ALL=language, LANGUAGE="")
-    child = start(tray, env=env, stderr=subprocess.PIPE, text=True)
+    argv = ["unshare", "--mount", "sh", "-c", 'mount --bind "$0" "$1" && exec "$2"', probe,
+            os.environ["TARVELON_PROBE_PROGRAM"], tray] if probe else [tray]
+    child = start(*argv, env=env, stderr=subprocess.PIPE, text=True)
     count = len(registered)
     wait_for(lambda: len(registered) > count)
     return child, registered[-1][0] if len(registered) > count else None
@@ -260,17 +269,26 @@ expect("Exit from the menu: status 0", 0, second.wait(10))
 if os.environ.get("TARVELON_TEST_NETNS") != "1" or os.getuid() != 0:
     print("skipped the balance checks: they need root in tests/run-suite.sh's namespace")
 else:
-    sim, number, password = os.path.join(source, "tools/billing_sim/sim.sh"), "1234567", "Пароль-42"
+    sim, number, password = os.path.join(source, "tools/billing_sim/sim.sh"), "7654321", "Пароль-42"
     digest = base64.b64encode(hashlib.sha1(password.encode("cp1251")).digest()).decode()
     passhash = urllib.parse.quote(digest, safe="")
     settings = f"{work}/config/tarvelon/Tarvelon.ini"
+    # The rows the Windows dialog test plays too; the simulator knows each pair a row leaves.
+    with open(os.path.join(source, "tests/support/login_rows.inc")) as f:
+        rows = [eval(line[9:], {}, CNames(true=True, false=False)) for line in f if line.startswith("LOGIN_ROW(")]
+    accounts = {row[4]: row[5] for row in rows if row[4]} | {number: passhash}
 
     def start_sim(*options):
         subprocess.run([sim, "stop", f"{work}/sim"])
-        subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", "--account", f"{number}:{passhash}",
-                        "--account", f"12345678901234:{passhash}", *options], check=True)
+        subprocess.run([sim, "start", f"{work}/sim", "--address", "127.0.0.1", *options,
+                        *(f"--account={n}:{h}" for n, h in accounts.items())], check=True)
     start_sim()
-    tray3, owner3 = start_tray("C")
+    # A probe that hangs: the item registers at once with the local address, and the probe is killed.
+    with open(f"{work}/probe", "w") as f:
+        f.write(f"#!/bin/sh\necho $$ >{work}/probe.pid\nexec sleep 60\n")
+    os.chmod(f"{work}/probe", 0o755)
+    tray3, owner3 = start_tray("C", f"{work}/probe")
+    tip = tooltip(owner3)[3] if owner3 else None
     # An address added: NewToolTip once, at the next check and not before.
     tips = []
     bus.signal_subscribe(owner3, "org.kde.StatusNotifierItem", "NewToolTip", item_path, None, 0,
@@ -281,14 +299,26 @@ else:
     wait_for(lambda: False, 4.5)
     expect("NewToolTip only on a change; the added address in the tooltip", (0, 1, "IP: 10.9.8.7"),
            (before, len(tips), tooltip(owner3)[3].split("\n")[0]))
+    probe = open(f"{work}/probe.pid").read().strip() if os.path.exists(f"{work}/probe.pid") else "none"
+    expect("a hanging probe: registered with the local address, the probe killed", (status, True),
+           (tip, wait_for(lambda: not os.path.exists(f"/proc/{probe}"))))
     activate = (owner3, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
-    call(*activate)
-    login("", "")
-    expect("an empty field: text 2, and the dialog stays", "Wrong contract number and/or password!",
-           box_text_and_ok())
     balance = "Balance (roubles): 1234.56\nDays of subscription fee (approx.): 31"
-    login("12345678901234567", password)
-    expect("the contract number cut to 14 characters, as Windows cuts it", balance, box_text_and_ok())
+    boxes = {0: balance, "TEXT_BAD_CREDENTIALS": "Wrong contract number and/or password!"}
+    for typed, typed_password, remember, choice, left, left_hash, box in rows:
+        # The query succeeds only with the number and pass-hash the row leaves; a box keeps the dialog.
+        call(*activate)
+        login(typed, typed_password, remember)
+        shown = box_text_and_ok()
+        if box:
+            Atspi.Action.do_action(find("push button", "Cancel"), 0)
+            wait_for(lambda: find("dialog", "View account balance", 0) is None)
+        wait_for(lambda: os.path.exists(settings) == (choice == "LOGIN_REMEMBER"), 3)
+        stored = open(settings, newline="").read() if os.path.exists(settings) else None
+        os.path.exists(settings) and os.remove(settings)
+        pair = f"[General]\r\nusername={left}\r\npasshash={left_hash}\r\n"
+        expect(f"the login dialog's row {typed!r}: the box, the pair stored if remembered",
+               (boxes[box], pair if choice == "LOGIN_REMEMBER" else None), (shown, stored))
     call(*activate)
     login(f"  {number} ", password, remember=True)
     shown = find("alert") and find_in(find("alert"), "label").get_name()
@@ -323,10 +353,17 @@ else:
     expect("settings a directory: balance, then why it was not stored",
            [balance, f"The contract number and password were not remembered:\n{settings} (Is a directory)"],
            [box_text_and_ok(), box_text_and_ok()])
+    os.rmdir(settings)
     call(owner4, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
     find("dialog", "View account balance")
-    call(owner4, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
-    expect("Exit during the dialog: status 0, nothing stored", (0, []), (tray4.wait(10), os.listdir(settings)))
+    tray5, owner5 = start_tray("C")
+    expect("a second copy during the dialog: the first exits 0, nothing stored, the second registers",
+           (0, False, True), (tray4.wait(10), os.path.exists(settings), owner5 is not None))
+    call(owner5, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    find("dialog", "View account balance")
+    call(owner5, "/MenuBar", "com.canonical.dbusmenu", "Event", (100, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+    expect("Exit during the dialog: status 0, nothing stored", (0, False),
+           (tray5.wait(10), os.path.exists(settings)))
 
 # The display, then the bus, going away: one line each.
 for victim, status, line in (("display", 1, "the display went away"), ("bus", 0, "the session bus went away")):

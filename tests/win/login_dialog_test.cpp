@@ -3,7 +3,6 @@
 #include "account/pass_hash.h"
 #include "common/texts.h"
 #include "memory_probe_win.h"
-#include "pass_hash_vectors.h"
 #include "user_play.h"
 
 #include <gtest/gtest.h>
@@ -38,11 +37,10 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
         void* refusal;
         int code;               // shown in the hash-error box
     } cases[] = {
-        {{"  1234567  ", "password", false}, LOGIN_ACCEPTED, "1234567", pass_hash_vectors[0].pass_hash, 0, nullptr, nullptr, 0},
-        {{"123456789012345678", "Password", true}, LOGIN_REMEMBER, "12345678901234", pass_hash_vectors[1].pass_hash, 0, nullptr, nullptr, 0},
-        {{"   12345678901234", "password", false}, LOGIN_ACCEPTED, "12345678901", pass_hash_vectors[0].pass_hash, 0, nullptr, nullptr, 0},
-        {{"", "password", true}, LOGIN_CANCELLED, "", "", TEXT_BAD_CREDENTIALS, nullptr, nullptr, 0},
-        {{"1234567", "", true}, LOGIN_CANCELLED, "", "", TEXT_BAD_CREDENTIALS, nullptr, nullptr, 0},
+#define LOGIN_ROW(number, password, remember, choice, stored, pass_hash, box) \
+    {{number, password, remember}, choice, stored, pass_hash, box, nullptr, nullptr, 0},
+#include "login_rows.inc"
+#undef LOGIN_ROW
         {{nullptr, nullptr, true}, LOGIN_CANCELLED, nullptr, nullptr, 0, nullptr, nullptr, 0},
         {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptAcquireContextA", reinterpret_cast<void*>(no_context),
          STAGE_SHA1 + DIGEST_NO_CONTEXT},
