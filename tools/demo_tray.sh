@@ -1,7 +1,7 @@
 #!/bin/bash
 # tarvelon-tray end to end in a real panel: Debian's xfce4-panel, whose system tray
-# plugin hosts StatusNotifierItems, on a virtual X display with a session bus of its
-# own; the release build with the test hosts against the billing simulator with a
+# plugin hosts StatusNotifierItems, with Xfce's window manager on a virtual X display
+# and a session bus of their own; the release build with the test hosts against the billing simulator with a
 # demo account, all inside a private network namespace where only the test CA is
 # trusted.  The user's road: the icon in the panel, point at it (tooltip), click it,
 # type the contract number and password, tick "remember", read the balance box.
@@ -32,7 +32,7 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
     packages="build-essential cmake ninja-build pkg-config gettext libcurl4-openssl-dev libssl-dev libmnl-dev
               libcap-dev libgtk-3-dev python3 openssl iproute2 util-linux locales xvfb xdotool x11-utils
-              imagemagick dbus-daemon xfce4-panel"
+              imagemagick dbus-daemon xfce4-panel xfwm4"
     missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
     if [ -n "$missing" ]; then
         echo "demo_tray: installing" $missing
@@ -115,7 +115,9 @@ cat >"$channel/xfce4-panel.xml" <<'EOF'
   </property>
 </channel>
 EOF
-xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
+xfwm4 --compositor=off >"$work/xfwm4.log" 2>&1 &
+pids+=($!)
+xfce4-panel >"$work/panel.log" 2>&1 &
 pids+=($!)
 watcher() {
     dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
@@ -141,12 +143,14 @@ find_icon() {
     convert "$work/screen.png" -crop 1024x40+0+728 +repage -fill black -fuzz 8% +opaque '#ffff00' \
         -format '%@' info: 2>/dev/null | grep -v '^0x0' | sed 's/+\([0-9]*\)+\([0-9]*\)$/ \1 \2/'
 }
-# A window with a margin of desktop around it.
+# A window in its frame (the client's offset in it taken as the frame's border all
+# round, the title above), with a margin of desktop around it.
 shot_window() {  # name window
-    local x y w h
-    read -r x y w h <<<"$(xwininfo -id "$2" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')"
-    shot "$1" "$((w + 32))x$((h + 32))+$((x - 16))+$((y - 16))"
+    local x y w h border title
+    read -r x y w h border title <<<"$(xwininfo -id "$2" | awk '/Absolute upper-left X/ {x = $NF}
+        /Absolute upper-left Y/ {y = $NF} /Relative upper-left X/ {b = $NF} /Relative upper-left Y/ {t = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h, b, t}')"
+    shot "$1" "$((w + 2 * border + 32))x$((h + title + border + 32))+$((x - border - 16))+$((y - title - 16))"
 }
 # A window of the program that shows, by its name.
 program_window() {  # name
@@ -169,7 +173,7 @@ shot panel "$((1024 - x + 200))x40+$((x - 200))+728"
 
 # Pointing at the icon shows the tooltip (the title, then the address and counters).
 for _ in 1 2 3; do (echo >/dev/udp/192.168.1.1/9) 2>/dev/null || true; sleep 0.3; done
-above="420x230+$((x - 320))+538"
+above="$((1024 - x + 150))x150+$((x - 150))+618"
 shot before-tooltip "$above"
 xdotool mousemove $((x - 30)) $((y - 30)) sleep 0.3 mousemove "$x" "$y"
 sleep 3
@@ -183,8 +187,6 @@ title="Просмотр баланса"
 for _ in $(seq 50); do [ -n "$(program_window "$title")" ] && break; sleep 0.2; done
 dialog=$(program_window "$title")
 [ -n "$dialog" ] || fail "a click on the icon opened no login dialog"
-# No window manager places it: the middle of the screen, as a desktop's would.
-xdotool windowmove --sync "$dialog" 400 280 2>/dev/null || true
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 sleep 0.5
 xdotool type --delay 60 "$contract"
@@ -201,7 +203,6 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 [ -n "$balance" ] || fail "no balance box after the login"
-xdotool windowmove --sync "$balance" 360 320 2>/dev/null || true
 sleep 0.5
 shot_window balance-box "$balance"
 grep -q "getDynamicInfo" "$work/sim/requests.log" ||
