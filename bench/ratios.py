@@ -84,7 +84,7 @@ def main(directory):
                  times.get("tray/freshness_worst_s"), times.get("tray/freshness_median_s"), TRAY_FRESH_BOUND))
 
     width = max(len(r[0]) for r in rows)
-    print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "curl", "bound", ""))
+    print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "beside", "bound", ""))
     for measure, value, beside, bound in rows:
         verdict = ""
         if value is None:

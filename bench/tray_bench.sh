@@ -87,7 +87,7 @@ for i in 1 2 3 4 5 6; do
     ip addr add 10.20.30.$i/24 dev bench0
     for _ in $(seq 50); do [ "$(grep -c NewToolTip "$work/signals")" -gt "$seen" ] && break; sleep 0.1; done
     signal=$(grep NewToolTip "$work/signals" | sed -n "$((seen + 1))s/.*time=\([0-9.]*\).*/\1/p")
-    [ -z "$signal" ] || echo "$signal - $added" | bc -l >>"$work/fresh"
+    [ -z "$signal" ] || awk -v signal="$signal" -v added="$added" 'BEGIN {printf "%.3f\n", signal - added}' >>"$work/fresh"
     seen=$(grep -c NewToolTip "$work/signals")
     ip addr del 10.20.30.$i/24 dev bench0
     for _ in $(seq 50); do [ "$(grep -c NewToolTip "$work/signals")" -gt "$seen" ] && break; sleep 0.1; done
