@@ -12,6 +12,10 @@ import sys
 PER_BYTE_BOUND = 2.0   # time per byte may not grow with the reply: a flat line
 FETCH_BOUND = 20.0     # 16 MiB may cost at most 20 times 1 MiB
 BALANCE_BOUND = 1.0    # the Balance command may not be slower than two curl calls
+TRAY_RSS_BOUND = 1.3   # the tray program's memory against a bare GTK 3 program on the bus
+TRAY_WAKE_BOUND = 1.5  # idle: one wake-up per 2-s tooltip check, nothing beside it
+TRAY_FRESH_BOUND = 2.5 # seconds from a new address to the tooltip's change signal
+TRAY_CHECKS = 30       # 2-s checks in the 60 s of idle
 
 
 def load(directory):
@@ -69,8 +73,18 @@ def main(directory):
         rows.append(("Balance command (release) / two curl calls, %s" % scheme,
                      ratio("balance/" + scheme, "curl_pair/" + scheme), None, bound))
 
+    rows.append(("tarvelon-tray RSS / bare GTK 3 program on the session bus",
+                 ratio("tray/rss_kib", "bare/rss_kib"), None, TRAY_RSS_BOUND))
+    per_check = lambda name: times[name] / TRAY_CHECKS if name in times else None
+    rows.append(("tarvelon-tray idle 60 s: context switches per 2-s check (bare beside)",
+                 per_check("tray/idle_switches"), per_check("bare/idle_switches"), TRAY_WAKE_BOUND))
+    rows.append(("tarvelon-tray idle 60 s: CPU ms per 2-s check (bare beside)",
+                 per_check("tray/idle_cpu_ms"), per_check("bare/idle_cpu_ms"), None))
+    rows.append(("tarvelon-tray new address to NewToolTip, worst of 6, s (median beside)",
+                 times.get("tray/freshness_worst_s"), times.get("tray/freshness_median_s"), TRAY_FRESH_BOUND))
+
     width = max(len(r[0]) for r in rows)
-    print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "curl", "bound", ""))
+    print("%-*s  %8s  %8s  %6s  %s" % (width, "measure", "ratio", "beside", "bound", ""))
     for measure, value, beside, bound in rows:
         verdict = ""
         if value is None:

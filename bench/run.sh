@@ -36,6 +36,7 @@ run reply "$build/reply_bench"
 run status bench/status_bench.sh "$build"
 run fetch bench/fetch_bench.sh "$build"
 run balance bench/balance_bench.py "$root/build/linux-check/tarvelon" "$build/balance-http/tarvelon"
+run tray bench/tray_bench.sh "$root/build/linux-check/tarvelon-tray"
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(uname -sr)"
 exec python3 bench/ratios.py "$results"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Two clean builds of one commit, in two different folders one after the other,
 # and the SHA-256 of every shipped artifact of each: Tarvelon.exe (i686 and
-# x86_64), the Linux tarvelon and its Debian package.  Exit 1 when a pair differs.
+# x86_64), the Linux tarvelon and tarvelon-tray and their Debian packages.  Exit 1
+# when a pair differs.
 #   tools/repro_check.sh [commit, default HEAD]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,7 +21,8 @@ build() {  # folder
     cmake --workflow --preset deb >/dev/null
     cd - >/dev/null
 }
-artifacts="build/win32/Tarvelon.exe build/win64/Tarvelon.exe build/linux/tarvelon build/linux/tarvelon_*.deb"
+artifacts="build/win32/Tarvelon.exe build/win64/Tarvelon.exe build/linux/tarvelon build/linux/tarvelon_*.deb
+           build/linux/tarvelon-tray build/linux/tarvelon-tray_*.deb"
 first=$work/a/tarvelon
 second=$work/second-build/elsewhere/tarvelon
 echo "building $commit in $first, then in $second" >&2
