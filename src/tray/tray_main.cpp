@@ -180,6 +180,9 @@ int main(int argc, char** argv)
     if (!gtk_init_check(&argc, &argv)) {
         end_program(EXIT_FAILURE, translate(no_display_text));
     }
+    // The dialog and boxes carry the item's themed icon, as the Windows dialog
+    // carries the tray window's.
+    gtk_window_set_default_icon_name("tarvelon");
     if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
         XSetIOErrorHandler(display_lost);
     }
