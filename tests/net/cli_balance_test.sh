@@ -64,6 +64,7 @@ check "the pair stored" "$(printf '[General]\r\nusername=%s\r\npasshash=%s\r' $n
 
 check "stored pair used without a prompt" 0 "$(unattended "$settings")"
 contains "balance printed" "1234.56" "$(cat "$work/out")"
+check "--remember is for balance alone" 64 "$("$tool" status --remember >/dev/null 2>&1; echo $?)"
 
 # A wrong password: text 2, exit 1 (that nothing is stored is the balance tests' part).
 run=$(prompted "$(answers $number wrong)" --settings "$work/b.ini" --remember)
