@@ -17,6 +17,7 @@
 # whole road went as a user expects it; otherwise 1, with the reason.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/demo_lib.sh"
 contract=1234567
 password=demo2026
 
@@ -34,16 +35,7 @@ done
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
     [ -z "$force64" ] || [ -z "$refresh" ] || fail "--refresh-screenshots takes the 32-bit road, not --64"
-    apt_need() {
-        local missing
-        missing=$(for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
-        [ -n "$missing" ] || return 0
-        echo "demo: installing" $missing
-        export DEBIAN_FRONTEND=noninteractive
-        dpkg --add-architecture i386
-        apt-get update -q && apt-get install -y -q --no-install-recommends $missing
-    }
-    apt_need build-essential cmake googletest binutils-mingw-w64 wine64 xvfb xdotool x11-utils imagemagick \
+    demo_install demo build-essential cmake googletest binutils-mingw-w64 wine64 xvfb xdotool x11-utils imagemagick \
         python3 openssl iproute2 util-linux locales $([ -n "$force64" ] || echo g++-mingw-w64-i686 wine32:i386)
     road=win32
     if [ -n "$force64" ]; then
@@ -53,8 +45,8 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
         echo "demo: $why: the 64-bit build under wine64 instead"
         road=win64
     fi
-    [ "$road" = win32 ] || apt_need g++-mingw-w64-x86-64
-    locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    [ "$road" = win32 ] || demo_install demo g++-mingw-w64-x86-64
+    demo_locale
     build=$root/build/demo/$road
     echo "demo: building $build"
     # The shipped build with the simulator's hosts, and the programs that act on it.
@@ -68,14 +60,8 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
         "$0" "$@"
 fi
 
-# Inside the namespace: loopback, one home-network interface for the tooltip to
-# show (a veth pair; nothing answers on it), and only the test CA trusted.
-ip link set lo up
-ip link add demo0 type veth peer name demo1
-ip addr add 192.168.1.23/24 dev demo0
-ip link set demo1 up
-ip link set demo0 up
-mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
+demo_trust_test_ca
+demo_home_network
 
 display=
 for n in $(seq 80 99); do [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }; done

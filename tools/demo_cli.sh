@@ -5,22 +5,16 @@
 #   sudo tools/demo_cli.sh      (root: apt, a network namespace)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/demo_lib.sh"
 build=$root/build/native
 contract=1234567
 password='Пароль-2026'
 
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || { echo "demo: run as root (apt, network namespace)" >&2; exit 1; }
-    packages="build-essential cmake pkg-config googletest libcurl4-openssl-dev libssl-dev
-              libmnl-dev python3 openssl iproute2 util-linux gettext locales"
-    missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
-    if [ -n "$missing" ]; then
-        echo "demo: installing" $missing
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -q && apt-get install -y -q --no-install-recommends $missing
-    fi
-    # The Russian messages, as a Russian subscriber sees them.
-    locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    demo_install demo build-essential cmake ninja-build pkg-config googletest libcurl4-openssl-dev libssl-dev \
+        libmnl-dev libcap-dev libgtk-3-dev python3 openssl iproute2 util-linux gettext locales
+    demo_locale
     echo "demo: building $build/tarvelon"
     cmake --preset native >/dev/null
     cmake --build --preset native --target tarvelon tarvelon_data >/dev/null
@@ -28,8 +22,7 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
 fi
 
-ip link set lo up
-mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
+demo_trust_test_ca
 work=$(mktemp -d)
 sim=$root/tools/billing_sim/sim.sh
 trap '"$sim" stop "$work/sim"; rm -rf "$work"' EXIT

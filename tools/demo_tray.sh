@@ -13,6 +13,7 @@
 # otherwise 1, with the reason.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/demo_lib.sh"
 build=$root/build/linux-check
 work=$root/build/demo/tray
 contract=1234567
@@ -30,16 +31,10 @@ done
 
 if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     [ "$(id -u)" = 0 ] || fail "run as root (apt, network namespace)"
-    packages="build-essential cmake ninja-build pkg-config gettext libcurl4-openssl-dev libssl-dev libmnl-dev
-              libcap-dev libgtk-3-dev python3 openssl iproute2 util-linux locales xvfb xdotool x11-utils
-              imagemagick dbus-daemon xfce4-panel xfwm4"
-    missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
-    if [ -n "$missing" ]; then
-        echo "demo_tray: installing" $missing
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -q && apt-get install -y -q --no-install-recommends $missing
-    fi
-    locale -a | grep -qx 'ru_RU.utf8' || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    demo_install demo_tray build-essential cmake ninja-build pkg-config gettext libcurl4-openssl-dev libssl-dev \
+        libmnl-dev libcap-dev libgtk-3-dev python3 openssl iproute2 util-linux locales xvfb xdotool x11-utils \
+        imagemagick dbus-daemon xfce4-panel xfwm4
+    demo_locale
     echo "demo_tray: building $build"
     cmake --preset linux-check >/dev/null
     cmake --build --preset linux-check --target tarvelon-tray tarvelon_data >/dev/null
@@ -47,13 +42,8 @@ if [ "${TARVELON_DEMO_NETNS:-}" != 1 ]; then
     exec unshare --net --mount --propagation private env TARVELON_DEMO_NETNS=1 "$0" "$@"
 fi
 
-# Inside the namespace: loopback and one home-network interface for the tooltip.
-ip link set lo up
-ip link add demo0 type veth peer name demo1
-ip addr add 192.168.1.23/24 dev demo0
-ip link set demo1 up
-ip link set demo0 up
-mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
+demo_trust_test_ca
+demo_home_network
 
 rm -rf "$work"
 shots=$work/screenshots

@@ -11,3 +11,15 @@ void copy_text(char* destination, const char* source, size_t size)
     }
     destination[i] = '\0';
 }
+
+char* resize_buffer(char* buffer, size_t size)
+{
+    if (size == 0) {
+        free_text(buffer);
+        return nullptr;
+    }
+    if (buffer == nullptr) {
+        return alloc_text(size);
+    }
+    return realloc_text(buffer, size);
+}

@@ -14,6 +14,10 @@ void free_text(void* buffer);
 // On failure null, and the old buffer is still valid and still the caller's.
 char* resize_buffer(char* buffer, size_t size);
 
+// Platform side of resize_buffer: grows or shrinks a non-null buffer,
+// zero-filling added bytes; null on failure (the old buffer then stays valid).
+char* realloc_text(char* buffer, size_t size);
+
 // Overwrites `size` bytes with zeros in a way the compiler cannot drop.
 void secure_wipe(void* buffer, size_t size);
 

@@ -67,18 +67,6 @@ char* realloc_text(char* buffer, size_t size)
     return block + header_size;
 }
 
-char* resize_buffer(char* buffer, size_t size)
-{
-    if (size == 0) {
-        free_text(buffer);
-        return nullptr;
-    }
-    if (buffer == nullptr) {
-        return alloc_text(size);
-    }
-    return realloc_text(buffer, size);
-}
-
 void format_text(char* out, size_t size, const char* format, ...)
 {
     va_list args;

@@ -16,15 +16,8 @@ void free_text(void* buffer)
     }
 }
 
-char* resize_buffer(char* buffer, size_t size)
+char* realloc_text(char* buffer, size_t size)
 {
-    if (size == 0) {
-        free_text(buffer);
-        return nullptr;
-    }
-    if (buffer == nullptr) {
-        return alloc_text(size);
-    }
     return static_cast<char*>(LocalReAlloc(buffer, size, LMEM_MOVEABLE | LMEM_ZEROINIT));
 }
 

@@ -236,11 +236,7 @@ void watcher_vanished(GDBusConnection*, const char*, gpointer)
 
 bool export_status_item(GDBusConnection* bus)
 {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(item_xml, nullptr);
-    guint id = g_dbus_connection_register_object(bus, item_path, node->interfaces[0], &item_vtable, nullptr,
-                                                 nullptr, nullptr);
-    g_dbus_node_info_unref(node);
-    return id != 0;
+    return export_object(bus, item_path, item_xml, &item_vtable);
 }
 
 void show_status_item(GDBusConnection* bus)

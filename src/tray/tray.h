@@ -8,6 +8,8 @@
 // thread's alone.
 #pragma once
 
+#include <gio/gio.h>
+
 // The commands: the item ids of menu 100.
 enum TrayCommand : unsigned {
     TRAY_EXIT = 100,
@@ -20,6 +22,10 @@ enum TrayCommand : unsigned {
 // From the bus thread: runs command `id` on the GTK thread; Exit ends the
 // program at once, whatever the GTK thread is doing.
 void post_command(unsigned id);
+
+// Exports the one interface that `xml` describes at `path` on `bus`; calls
+// arrive in the calling thread's main context.  False when it cannot be.
+bool export_object(GDBusConnection* bus, const char* path, const char* xml, const GDBusInterfaceVTable* vtable);
 
 // Ends the process with `status` after one line on stderr (none when `message`
 // is null), from either thread.

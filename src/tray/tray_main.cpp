@@ -146,6 +146,14 @@ gpointer serve_bus(gpointer)
 // Exit ends the program at once, also during the login dialog (nothing is stored)
 // or the query (abandoned, nothing stored); only a box after the query is left to
 // the GTK thread.
+bool export_object(GDBusConnection* bus, const char* path, const char* xml, const GDBusInterfaceVTable* vtable)
+{
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+    guint id = g_dbus_connection_register_object(bus, path, node->interfaces[0], vtable, nullptr, nullptr, nullptr);
+    g_dbus_node_info_unref(node);
+    return id != 0;
+}
+
 void post_command(unsigned id)
 {
     if (id == TRAY_EXIT && balance_stage() != STAGE_BOX) {

@@ -247,9 +247,5 @@ const GDBusInterfaceVTable menu_vtable = {call_method, get_property, nullptr, {}
 
 bool export_tray_menu(GDBusConnection* bus)
 {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(menu_xml, nullptr);
-    guint id = g_dbus_connection_register_object(bus, menu_path, node->interfaces[0], &menu_vtable, nullptr,
-                                                 nullptr, nullptr);
-    g_dbus_node_info_unref(node);
-    return id != 0;
+    return export_object(bus, menu_path, menu_xml, &menu_vtable);
 }
