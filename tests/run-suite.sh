@@ -16,14 +16,16 @@ if [ "${TARVELON_TEST_NETNS:-}" = 1 ]; then
     mount --bind "$root/build/testca/trusted-bundle.pem" /etc/ssl/certs/ca-certificates.crt
 fi
 
-# One X display for every test that shows a window.
+# One X display for every test that shows a window.  Xvfb picks a free number and writes it once it is
+# ready, so suites may run side by side.
 if [ -z "${DISPLAY:-}" ]; then
-    display=:$((90 + RANDOM % 100))
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
     xvfb=$!
     trap 'kill $xvfb 2>/dev/null || true' EXIT
-    export DISPLAY=$display
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
+    export DISPLAY=:$(cat "$number")
+    rm -f "$number"
 fi
 
 # Builds of other presets that a test uses must be current here.
