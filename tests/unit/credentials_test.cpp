@@ -25,7 +25,6 @@ TEST(Credentials, ValidationKeepsBothFieldsOrNeither)
     EXPECT_EQ(" ", validated("1234567", ""));
     EXPECT_EQ(" ", validated("12\xD0\xB0", "abc"));  // a Cyrillic letter
     EXPECT_EQ(" ", validated("1234567", "abc+def"));
-    EXPECT_EQ(" ", validated("1234567", "a b"));
 }
 
 TEST(Credentials, OnlyTheSpaceCharacterIsTrimmed)
@@ -33,7 +32,6 @@ TEST(Credentials, OnlyTheSpaceCharacterIsTrimmed)
     char text[] = " \t12\n ";
     trim_spaces(text);
     EXPECT_STREQ("\t12\n", text);
-    trim_spaces(nullptr);
 }
 
 TEST(Credentials, TheWipeZerosEveryByte)

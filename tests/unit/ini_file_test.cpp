@@ -13,8 +13,7 @@ std::string got(const char* key, size_t size)
     return out;
 }
 
-// The rest of the reading rules are checked against the Windows profile API;
-// the file on disk through the command (tests/net/cli_balance_test.sh).
+// The other reading rules are checked against the Windows profile API.
 TEST(IniGet, QuotesAndTheBufferSize)
 {
     EXPECT_EQ("x", got("q", 85));

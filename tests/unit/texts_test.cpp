@@ -1,4 +1,3 @@
-// The Linux catalogue: a Russian locale reads the Windows catalogue's texts word for word.
 #include "common/charset_posix.h"
 #include "common/heap_text.h"
 #include "user_play.h"
