@@ -31,8 +31,8 @@ Bytes ip_packet(uint8_t type, const Bytes& options, size_t header_words)
 TEST(RecordRoute, FirstRecordedAddressAmongTheOptions)
 {
     EXPECT_EQ(recorded({1, 1, 68, 4, 5, 0, 7, 7, 8, 198, 51, 100, 1, 0}), router);  // behind NOPs and a timestamp
-    EXPECT_EQ(recorded({7, 6, 8, 198, 51, 100}), 0u);        // no room for a slot
-    EXPECT_EQ(recorded({7, 9, 8, 198, 51, 100, 1}), 0u);     // longer than the area
+    EXPECT_EQ(recorded({7, 6, 8, 198, 51, 100}), 0u);            // no room for a slot
+    EXPECT_EQ(recorded({7, 9, 8, 198, 51, 100, 1}), 0u);         // longer than the area
     EXPECT_EQ(recorded({68, 0, 7, 7, 8, 198, 51, 100, 1}), 0u);  // a zero length ends the walk
 }
 
@@ -41,7 +41,7 @@ TEST(RecordRoute, ThirtyTwoBitReplyAreaReadsBytes31To34)
     uint8_t area[reply_area_size_32] = {};
     memcpy(area + echo_reply_record_size_32, filled_route.data(), 7);
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, echo_reply_record_size_32), router);  // behind the record
-    EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);  // the slot would end outside
+    EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);        // its slot would end outside
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, 4096), 0u);
 }
 
