@@ -5,9 +5,8 @@ import atexit, base64, csv, hashlib, os, select, shutil, subprocess, sys, tempfi
 
 build, source = os.environ["TARVELON_BUILD_DIR"], os.environ["TARVELON_SOURCE_DIR"]
 tray = os.path.join(build, "tarvelon-tray")
-for need in ("Xvfb", "dbus-daemon"):
-    if not shutil.which(need):
-        print(f"skipped: {need} is not installed"); sys.exit(77)
+if not (shutil.which("Xvfb") and shutil.which("dbus-daemon")):
+    print("skipped: Xvfb and dbus-daemon are needed"); sys.exit(77)
 try:
     import gi
     gi.require_version("Atspi", "2.0")
@@ -63,10 +62,10 @@ os.environ.update(DISPLAY=":" + os.read(read_end, 16).decode().strip(), DBUS_SES
                   XDG_CONFIG_HOME=f"{work}/config")
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 
-# The watcher: records every registration with the sender's unique name.
+# The watcher: records every registration with the sender's unique name; it is there while it owns its name.
 registered = []
-item_path = "/StatusNotifierItem"
-WATCHER_XML = """<node><interface name='org.kde.StatusNotifierWatcher'>
+item_path, ITEM, WATCHER = "/StatusNotifierItem", "org.kde.StatusNotifierItem", "org.kde.StatusNotifierWatcher"
+WATCHER_XML = f"""<node><interface name='{WATCHER}'>
 <method name='RegisterStatusNotifierItem'><arg type='s'/></method></interface></node>"""
 
 
@@ -75,13 +74,7 @@ def watcher_call(connection, sender, path, interface, method, parameters, invoca
     invocation.return_value(None)
 
 
-def start_watcher():
-    connection = Gio.DBusConnection.new_for_address_sync(
-        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-    connection.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0],
-                               watcher_call)
-    Gio.bus_own_name_on_connection(connection, "org.kde.StatusNotifierWatcher", Gio.BusNameOwnerFlags.NONE)
-    return connection
+bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0], watcher_call)
 
 
 def call(owner, path, interface, method, args, signature):
@@ -89,8 +82,7 @@ def call(owner, path, interface, method, args, signature):
 
 
 def item_property(owner, name):
-    return call(owner, item_path, "org.freedesktop.DBus.Properties", "Get", ("org.kde.StatusNotifierItem", name),
-                "(ss)")[0]
+    return call(owner, item_path, "org.freedesktop.DBus.Properties", "Get", (ITEM, name), "(ss)")[0]
 
 
 def menu_event(owner, item, event="clicked"):
@@ -143,7 +135,7 @@ def box_text_and_ok():
 
 def login(owner, number, password, remember):
     """Activates the item, fills the login dialog and presses OK."""
-    call(owner, item_path, "org.kde.StatusNotifierItem", "Activate", (0, 0), "(ii)")
+    call(owner, item_path, ITEM, "Activate", (0, 0), "(ii)")
     dialog = find("dialog", "View account balance")
     for role, text in (("text", number), ("password text", password)):
         Atspi.EditableText.set_text_contents(find(role, within=dialog), text)
@@ -158,7 +150,7 @@ first = start(tray, env=dict(os.environ, LC_ALL="C", GIO_LAUNCHED_DESKTOP_FILE="
 said = select.select([first.stderr], [], [], 10)[0] and first.stderr.readline()
 expect("without a watcher: one line on stderr", True, "no StatusNotifierWatcher" in (said or ""))
 expect("started from the menu: the same in a box", True, "no StatusNotifierWatcher" in (box_text_and_ok() or ""))
-watcher = start_watcher()
+watcher = Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE)
 wait_for(lambda: registered)
 owner = registered[0][0] if registered else None
 expect("registers by its unique name once a watcher appears", [(owner, owner)], registered)
@@ -170,14 +162,13 @@ expect("tooltip: the status text", status, item_property(owner, "ToolTip")[3])
 menu_event(owner, 100, "hovered")  # does nothing: the program is still there for what follows
 
 # The watcher restarted: registered again, without a word.
-watcher.close_sync()
+Gio.bus_unown_name(watcher)
 count = len(registered)
-watcher = start_watcher()
+Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE)
 expect("registered again with a new watcher", True, wait_for(lambda: len(registered) > count))
 # A second copy replaces the first, which exits 0; its menu speaks Russian.
 second, owner2 = start_tray("ru_RU.UTF-8")
-expect("first copy exits 0 when a second starts", 0, first.wait(10))
-expect("the no-host line is said once", "", first.stderr.read())
+expect("the first copy exits 0, the no-host line said once", (0, ""), (first.wait(10), first.stderr.read()))
 expect("menu in Russian",
        ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
        menu_labels(owner2))
@@ -211,8 +202,7 @@ else:
     tip = item_property(owner3, "ToolTip")[3] if owner3 else None
     # An address added: NewToolTip once, at the next check and not before.
     tips = []
-    bus.signal_subscribe(owner3, "org.kde.StatusNotifierItem", "NewToolTip", item_path, None, 0,
-                         lambda *signal: tips.append(1))
+    bus.signal_subscribe(owner3, ITEM, "NewToolTip", item_path, None, 0, lambda *signal: tips.append(1))
     wait_for(lambda: False, 2.5)
     before = len(tips)
     subprocess.run(["ip", "address", "add", "10.9.8.7/24", "dev", "lo"], check=True)
