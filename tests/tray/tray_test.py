@@ -52,8 +52,7 @@ def start(*argv, **options):
 
 # The display (on a free number) and the bus: private to this test.
 read_end, write_end = os.pipe()
-start("Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", pass_fds=(write_end,),
-      stderr=subprocess.DEVNULL)
+start("Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", pass_fds=(write_end,), stderr=subprocess.DEVNULL)
 os.close(write_end)
 address = f"unix:path={work}/bus"
 start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
@@ -123,7 +122,6 @@ def find(role, name=None, seconds=10, within=None):
 
 
 def box_text_and_ok():
-    """The text of the open message box, after pressing its OK."""
     box = find("alert")
     if box is None:
         return None
@@ -169,8 +167,7 @@ expect("registered again with a new watcher", True, wait_for(lambda: len(registe
 # A second copy replaces the first, which exits 0; its menu speaks Russian.
 second, owner2 = start_tray("ru_RU.UTF-8")
 expect("the first copy exits 0, the no-host line said once", (0, ""), (first.wait(10), first.stderr.read()))
-expect("menu in Russian",
-       ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
+expect("menu in Russian", ["Баланс", "-", ["Открыть", ["Статистика абонента", "Сайт программы"]], "-", "Выход"],
        menu_labels(owner2))
 
 # The Balance command against the simulator: inside tests/run-suite.sh's namespace only.
@@ -194,13 +191,11 @@ else:
     def stored():
         return open(settings, newline="").read() if os.path.isfile(settings) else None
     start_sim()
-    # A probe that hangs: the item registers at once with the local address, and the probe is killed.
     with open(f"{work}/probe", "w") as f:
         f.write("#!/bin/sh\nexec sleep 60\n")
     os.chmod(f"{work}/probe", 0o755)
     tray3, owner3 = start_tray("C", f"{work}/probe")
     tip = item_property(owner3, "ToolTip")[3] if owner3 else None
-    # An address added: NewToolTip once, at the next check and not before.
     tips = []
     bus.signal_subscribe(owner3, ITEM, "NewToolTip", item_path, None, 0, lambda *signal: tips.append(1))
     wait_for(lambda: False, 2.5)
@@ -232,7 +227,6 @@ else:
     expect("balance box; Exit then: status 0, the pair stored with the pass-hash of the Windows-1251 bytes",
            (balance, 0, f"[General]\r\nusername={number}\r\npasshash={passhash}\r\n"),
            (shown, tray3.wait(10), stored()))
-    # A settings file that is a directory: the balance, then a box that says why it was not stored.
     os.remove(settings)
     os.mkdir(settings)
     tray4, owner4 = start_tray("C")
