@@ -192,7 +192,7 @@ else:
         return open(settings, newline="").read() if os.path.isfile(settings) else None
     start_sim()
     with open(f"{work}/probe", "w") as f:
-        f.write("#!/bin/sh\nexec sleep 60\n")
+        f.write(f"#!/bin/sh\necho $$ >{work}/probe.pid\nexec sleep 60\n")
     os.chmod(f"{work}/probe", 0o755)
     tray3, owner3 = start_tray("C", f"{work}/probe")
     tip = item_property(owner3, "ToolTip")[3] if owner3 else None
@@ -204,8 +204,9 @@ else:
     wait_for(lambda: False, 4.5)
     expect("NewToolTip only on a change; the added address in the tooltip", (0, 1, "IP: 10.9.8.7"),
            (before, len(tips), item_property(owner3, "ToolTip")[3].split("\n")[0]))
+    probe = open(f"{work}/probe.pid").read().strip() if os.path.exists(f"{work}/probe.pid") else "none"
     expect("a hanging probe: registered with the local address, the probe killed", (status, True),
-           (tip, wait_for(lambda: open(f"/proc/{tray3.pid}/task/{tray3.pid}/children").read() == "")))
+           (tip, wait_for(lambda: not os.path.exists(f"/proc/{probe}"))))
     balance = "Balance (roubles): 1234.56\nDays of subscription fee (approx.): 31"
     boxes = {"0": balance, "TEXT_BAD_CREDENTIALS": "Wrong contract number and/or password!"}
     for typed, typed_password, remember, choice, left, left_hash, box in rows:
