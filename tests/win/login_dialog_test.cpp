@@ -13,8 +13,7 @@
 #include <string>
 
 namespace {
-// The crypto service's first step, failing.
-BOOL WINAPI no_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
+BOOL WINAPI no_crypto_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
 
 // Freed blocks still holding a typed password ("password" or "Password").
 int freed_holding_password = 0;
@@ -55,14 +54,15 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
     for (const auto& c : cases) {
         memset(&app_state.credentials, 'Q', sizeof app_state.credentials);
         std::string row = "row " + std::to_string(&c - cases);
-        void* system = c.no_crypto ? replace_import("CryptAcquireContextA", reinterpret_cast<void*>(no_context))
+        void* system = c.no_crypto ? replace_import("CryptAcquireContextA", reinterpret_cast<void*>(no_crypto_context))
                                    : nullptr;
         Played played = play(show_login_dialog, &c.answer);
         if (system != nullptr) {
             replace_import("CryptAcquireContextA", system);
         }
         char box[256] = "";
-        snprintf(box, sizeof box, catalogue_utf8(c.box).c_str(), STAGE_SHA1 + DIGEST_NO_CONTEXT);
+        snprintf(box, sizeof box, catalogue_utf8(c.box).c_str(),
+                 static_cast<unsigned long>(STAGE_SHA1 + DIGEST_NO_CONTEXT));
         EXPECT_EQ(c.choice, played.result) << row;
         EXPECT_EQ(c.box != 0 ? box : "", played.box) << row;
         if (c.number == nullptr) {
