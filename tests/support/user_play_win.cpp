@@ -3,6 +3,7 @@
 #include "user_play.h"
 
 #include "billing_sim.h"
+#include "memory_probe_win.h"
 
 #include <windows.h>
 
@@ -62,6 +63,14 @@ void play_login(HWND dialog)
     player.login = dialog;
 }
 
+// Wine leaves a box's modality and z-order flags unapplied: they are checked as given.
+decltype(&MessageBoxA) system_box;
+int WINAPI checked_box(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    EXPECT_EQ(UINT{MB_TASKMODAL | MB_TOPMOST}, type & (MB_MODEMASK | MB_TOPMOST)) << "a task-modal, topmost box";
+    return system_box(owner, text, caption, type);
+}
+
 VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND window = nullptr;
@@ -94,7 +103,10 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
     player.owner = CreateWindowExA(0, "UserPlayOwner", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                    nullptr, window_class.hInstance, nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 100, play_tick);
+    system_box = reinterpret_cast<decltype(&MessageBoxA)>(
+        replace_import("MessageBoxA", reinterpret_cast<void*>(checked_box)));
     Played played = {call(player.owner), player.text, credentials_wiped()};
+    replace_import("MessageBoxA", reinterpret_cast<void*>(system_box));
     KillTimer(nullptr, timer);
     DestroyWindow(player.owner);
     return played;

@@ -1,4 +1,4 @@
-// The login dialog as the user meets it (user_play checks its icons, password style and focus).
+// The login dialog as the user meets it (user_play checks its icons, password style and focus), and the menu.
 #include "account/login_dialog.h"
 #include "account/pass_hash.h"
 #include "common/texts.h"
@@ -13,11 +13,18 @@
 #include <string>
 
 namespace {
-// Stand-ins for the crypto service's four steps, each failing.
-BOOL WINAPI no_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
-BOOL WINAPI no_hash_object(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*) { return FALSE; }
-BOOL WINAPI no_hashing(HCRYPTHASH, const BYTE*, DWORD, DWORD) { return FALSE; }
-BOOL WINAPI no_digest(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD) { return FALSE; }
+BOOL WINAPI no_crypto_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
+
+// Freed blocks still holding a typed password ("password" or "Password").
+int freed_holding_password = 0;
+decltype(&LocalFree) system_local_free = nullptr;
+
+HLOCAL WINAPI checking_local_free(HLOCAL block)
+{
+    std::string bytes(block != nullptr ? static_cast<const char*>(block) : "", LocalSize(block));
+    freed_holding_password += bytes.find("assword") != std::string::npos;
+    return system_local_free(block);
+}
 
 // Of the hashing stages only the crypto service's steps can fail: Base64 and percent-encoding cannot with
 // their fixed sizes (pass_hash.cpp proves it when it compiles).  A box keeps the dialog; the player cancels.
@@ -26,42 +33,36 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
     if (!can_play()) {
         GTEST_SKIP() << "no X display";
     }
-    const LoginAnswer typed = {"1234567", "password", true};
     const struct {
         LoginAnswer answer;
         int choice;
         const char* number;  // null: the credentials are left as they were
         const char* pass_hash;
-        unsigned box;           // catalogue text, 0 for none
-        const char* failing;    // the crypto service's step made to fail
-        void* refusal;
-        int code;               // shown in the hash-error box
+        unsigned box;        // catalogue text, 0 for none
+        bool no_crypto;      // the crypto service fails; its code is shown in the box
     } cases[] = {
 #define LOGIN_ROW(number, password, remember, choice, stored, pass_hash, box) \
-    {{number, password, remember}, choice, stored, pass_hash, box, nullptr, nullptr, 0},
+    {{number, password, remember}, choice, stored, pass_hash, box, false},
 #include "login_rows.inc"
 #undef LOGIN_ROW
-        {{nullptr, nullptr, true}, LOGIN_CANCELLED, nullptr, nullptr, 0, nullptr, nullptr, 0},
-        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptAcquireContextA", reinterpret_cast<void*>(no_context),
-         STAGE_SHA1 + DIGEST_NO_CONTEXT},
-        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptCreateHash", reinterpret_cast<void*>(no_hash_object),
-         STAGE_SHA1 + DIGEST_NO_HASH_OBJECT},
-        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptHashData", reinterpret_cast<void*>(no_hashing),
-         STAGE_SHA1 + DIGEST_HASHING_FAILED},
-        {typed, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, "CryptGetHashParam", reinterpret_cast<void*>(no_digest),
-         STAGE_SHA1 + DIGEST_NOT_DELIVERED},
+        {{nullptr, nullptr, true}, LOGIN_CANCELLED, nullptr, nullptr, 0, false},
+        {{"1234567", "password", true}, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, true},
     };
+    system_local_free = reinterpret_cast<decltype(&LocalFree)>(
+        replace_import("LocalFree", reinterpret_cast<void*>(checking_local_free)));
+    ASSERT_NE(nullptr, system_local_free);
     for (const auto& c : cases) {
         memset(&app_state.credentials, 'Q', sizeof app_state.credentials);
         std::string row = "row " + std::to_string(&c - cases);
-        void* system = c.failing != nullptr ? replace_import(c.failing, c.refusal) : nullptr;
-        ASSERT_TRUE(c.failing == nullptr || system != nullptr) << row;
+        void* system = c.no_crypto ? replace_import("CryptAcquireContextA", reinterpret_cast<void*>(no_crypto_context))
+                                   : nullptr;
         Played played = play(show_login_dialog, &c.answer);
-        if (c.failing != nullptr) {
-            replace_import(c.failing, system);
+        if (system != nullptr) {
+            replace_import("CryptAcquireContextA", system);
         }
         char box[256] = "";
-        snprintf(box, sizeof box, catalogue_utf8(c.box).c_str(), static_cast<unsigned long>(c.code));
+        snprintf(box, sizeof box, catalogue_utf8(c.box).c_str(),
+                 static_cast<unsigned long>(STAGE_SHA1 + DIGEST_NO_CONTEXT));
         EXPECT_EQ(c.choice, played.result) << row;
         EXPECT_EQ(c.box != 0 ? box : "", played.box) << row;
         if (c.number == nullptr) {
@@ -72,5 +73,20 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
         EXPECT_STREQ(c.number, app_state.credentials.contract_number) << row;
         EXPECT_STREQ(c.pass_hash, app_state.credentials.pass_hash) << row;
     }
+    replace_import("LocalFree", reinterpret_cast<void*>(system_local_free));
+    EXPECT_EQ(0, freed_holding_password);
+}
+
+// The tray menu's items carry the commands the main window acts on.
+TEST(Resources, MenuItemsCarryTheirCommands)
+{
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100));
+    ASSERT_NE(nullptr, menu);
+    HMENU items = GetSubMenu(menu, 0);
+    HMENU open = GetSubMenu(items, 2);
+    EXPECT_EQ(102u, GetMenuItemID(items, 0));
+    EXPECT_EQ(101u, GetMenuItemID(open, 0));
+    EXPECT_EQ(103u, GetMenuItemID(open, 1));
+    DestroyMenu(menu);
 }
 }  // namespace

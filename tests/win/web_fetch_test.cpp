@@ -1,11 +1,28 @@
-// A reset of an HTTPS connection counts as the secure connection failing (the refusal, the handshake's
-// reset and plain HTTP reach send_failure_status through WinINet in http_get_test).
+// What WinINet alone decides: the meaning of a reset, and the cookies it would keep.
 #include "account/web_fetch_win.h"
+#include "billing_sim.h"
+#include "common/heap_text.h"
 
-#include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
 
+// The refusal, the handshake's reset and plain HTTP reach send_failure_status through WinINet in http_get_test.
 TEST(WebFetchStatus, AResetHttpsConnectionMeansTlsFailed)
 {
     EXPECT_EQ(FETCH_TLS_FAILED, send_failure_status(true, 12031));
     EXPECT_EQ(FETCH_FAILED, send_failure_status(false, 12031));
+}
+
+using WebFetch = SimTest;
+
+// A cookie in the process's jar, as an earlier reply would have left it.
+TEST_F(WebFetch, NoCookieIsSent)
+{
+    ASSERT_TRUE(sim_start("--address 127.0.0.1"));
+    ASSERT_TRUE(InternetSetCookieA("http://127.0.0.1/", "session", "kept"));
+    uint32_t status = 0;
+    free_text(http_get("http://127.0.0.1/user/v1/", &status));
+    std::string log = sim_log();
+    EXPECT_EQ(1, count_of(log, "\"event\": \"request\"")) << log;
+    EXPECT_EQ(0, count_of(log, "session=kept")) << log;
 }

@@ -1,6 +1,5 @@
 #!/bin/bash
-# Brings the test prefix's Wine server up before the Windows tests and down after,
-# every stream redirected (see cmake/tests.cmake).
+# Brings the test prefix's Wine server up before the Windows tests and down after, every stream redirected.
 set -u
 action=$1
 prefix=$2
