@@ -9,6 +9,8 @@
 
 #if defined(_WIN32)
 #include "memory_probe_win.h"
+#else
+#include "memory_probe_posix.h"
 #endif
 
 #include <cstdio>
@@ -114,6 +116,9 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"--token \"\"", QUERY_SHOWN, 2, balance_box, ""},
         {"--token " + std::string(1100, 'x'), QUERY_SHOWN, 2, no_values, std::string(1002, 'x')},
     };
+#if !defined(_WIN32)
+    freed_secrets = {password_hash, token};
+#endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + " " + c.before);
         restart(c.options);

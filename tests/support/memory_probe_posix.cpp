@@ -1,0 +1,33 @@
+#include "memory_probe_posix.h"
+
+#include <algorithm>
+#include <fstream>
+#include <malloc.h>
+
+std::vector<std::string> freed_secrets;
+int freed_holding_secret = 0;
+
+extern "C" void __real_free(void* block);
+
+extern "C" void __wrap_free(void* block)
+{
+    const char* bytes = static_cast<const char*>(block);
+    const char* end = bytes + (block != nullptr ? malloc_usable_size(block) : 0);
+    for (const std::string& secret : freed_secrets) {
+        freed_holding_secret += std::search(bytes, end, secret.begin(), secret.end()) != end;
+    }
+    __real_free(block);
+}
+
+__attribute__((noinline)) bool stack_holds(const std::string& secret)
+{
+    const char* high = static_cast<const char*>(__builtin_frame_address(0));
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find("[stack]") != std::string::npos) {
+            const char* low = reinterpret_cast<const char*>(std::stoull(line, nullptr, 16));
+            return std::search(low, high, secret.begin(), secret.end()) != high;
+        }
+    }
+    return false;
+}
