@@ -19,14 +19,22 @@ extern "C" void __wrap_free(void* block)
     __real_free(block);
 }
 
-__attribute__((noinline)) bool stack_holds(const std::string& secret)
+// Byte by byte: the sanitizer's own checks would take the dead frames for an overflow.
+__attribute__((noinline, no_sanitize("address"))) bool stack_holds(const std::string& secret)
 {
     const char* high = static_cast<const char*>(__builtin_frame_address(0));
     std::ifstream maps("/proc/self/maps");
     for (std::string line; std::getline(maps, line);) {
         if (line.find("[stack]") != std::string::npos) {
-            const char* low = reinterpret_cast<const char*>(std::stoull(line, nullptr, 16));
-            return std::search(low, high, secret.begin(), secret.end()) != high;
+            for (auto at = reinterpret_cast<const char*>(std::stoull(line, nullptr, 16)); at < high; ++at) {
+                size_t same = 0;
+                while (same < secret.size() && at + same < high && at[same] == secret[same]) {
+                    ++same;
+                }
+                if (same == secret.size()) {
+                    return true;
+                }
+            }
         }
     }
     return false;
