@@ -111,7 +111,6 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"", QUERY_SHOWN, 2, balance_box, token, &remember, "(none)", good_pair},
         {"--fault status-500 --balance \"Сто двадцать\"", QUERY_SHOWN, 2,
          "Баланс (рублей): Сто двадцать\nДней абонентской платы (примерно): 31"},
-        {"--fault no-elements", QUERY_SHOWN, 2, no_values},
         {"--fault endless --fault-path login --endless-limit 20000000", QUERY_NO_MEMORY, 1, ""},
         {"--fault no-token", QUERY_BAD_CREDENTIALS, 1, bad},
         {"--cert untrusted", QUERY_FETCH_FAILED, 0, refused},

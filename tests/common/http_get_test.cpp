@@ -56,8 +56,6 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         {"--address 127.0.0.32 --fault huge-length --huge-length 16777217", "https://127.0.0.32/x", true, FETCH_FAILED, ""},
         {"--address 127.0.0.33 --fault endless --endless-limit 33554432", "http://127.0.0.33/x", true, FETCH_NO_MEMORY, ""},
         {"", "https://127.0.0.34/user/v1/", true, FETCH_TLS_FAILED, ""},
-        {"", "http://127.0.0.34/user/v1/", true, FETCH_FAILED, ""},
-        {GOOD, "ftp://127.0.0.1/user/v1/", true, FETCH_FAILED, ""},
         {GOOD, "", true, FETCH_FAILED, ""},
         {GOOD, "https:///x", true, FETCH_FAILED, ""},
         {GOOD, "https://127.0.0.1:8443/user/v1/getDynamicInfo?token=7f3a9c2e51b04d68", false, body_length, "<balance>"},
@@ -66,7 +64,6 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         {GOOD, "https://127.0.0.1/redirect?code=302&to=" DYNAMIC_INFO "&hops=101", true, FETCH_FAILED, ""},
 #endif
         {GOOD, "https://127.0.0.1/redirect?code=303&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
-        {GOOD, "http://127.0.0.1/redirect?code=307&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=308&to=" DYNAMIC_INFO, false, body_length, "308 Moved"},
         {GOOD, "https://127.0.0.1/redirect?code=302", false, body_length, "302 Moved"},
         {GOOD, "https://127.0.0.1/user/v1/redirect?code=302&to=getDynamicInfo%3Ftoken%3D7f3a9c2e51b04d68", false,
