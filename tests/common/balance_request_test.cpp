@@ -1,5 +1,7 @@
 // The Balance command and its query end to end, against the billing simulator.
 #include "account/balance_query.h"
+#include "account/credentials.h"
+#include "account/login_dialog.h"
 #include "account/settings.h"
 #include "billing_sim.h"
 #include "common/heap_text.h"
@@ -57,6 +59,14 @@ HLOCAL WINAPI checking_local_free(HLOCAL block)
     return system_local_free(block);
 }
 #endif
+
+// The prompt alone: a query after it would write over the prompt's dead frames.
+int log_in_only(WindowHandle owner)
+{
+    int choice = show_login_dialog(owner);
+    wipe_credentials();
+    return choice;
+}
 
 // The settings file is the working directory's: the build tree's, not shared with other trees.
 class BalanceRequest : public SimTest {
@@ -145,6 +155,7 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
     replace_import("LocalFree", reinterpret_cast<void*>(system_local_free));
     EXPECT_EQ(0, freed_holding_secret);
 #endif
+    EXPECT_TRUE(play(log_in_only, &once).wiped);
 }
 
 // Under any locale: the suite's own is "C" on Linux.
