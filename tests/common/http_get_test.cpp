@@ -3,6 +3,10 @@
 #include "billing_sim.h"
 #include "common/heap_text.h"
 
+#if !defined(_WIN32)
+#include "memory_probe_posix.h"
+#endif
+
 #include <cstdlib>
 #include <string>
 
@@ -43,34 +47,23 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         uint32_t status;      // body_length: the body's own, and `body` is a part of it
         std::string body;
     } cases[] = {
-        {"--address 127.0.0.23 --body-size 0", "https://127.0.0.23/x", false, 0, ""},
-        {"--address 127.0.0.24 --fault no-length --body-size 2500", "https://127.0.0.24/x", false, 2500, filler(2500)},
         {"--address 127.0.0.25 --fault slow-body --body-size 3000", "https://127.0.0.25/x", false, 3000, filler(3000)},
         {"--address 127.0.0.26 --fault long-length --body-size 60 --extra 40", "http://127.0.0.26/x", false, 100, filler(60)},
-        {"--address 127.0.0.27 --fault status-404", "http://127.0.0.27/user/v1/login", false, body_length, "Not Found"},
         {"--address 127.0.0.27 --fault status-500 --body-size 70", "https://127.0.0.27/x", false, 70, filler(70)},
         {"--address 127.0.0.27 --fault tls-reset", "https://127.0.0.27/x", true, handshake_reset_status, ""},
         {"--address 127.0.0.28 --cert mismatch", "https://127.0.0.28/x", false, body_length, "Not Found"},
-        {"--address 127.0.0.29 --cert expired", "https://127.0.0.29/x", false, body_length, "Not Found"},
         {"--address 127.0.0.30 --cert untrusted", "https://127.0.0.30/x", true, FETCH_FAILED, ""},
-        {"--address 127.0.0.31 --fault huge-length", "https://127.0.0.31/x", true, FETCH_FAILED, ""},
         {"--address 127.0.0.32 --fault huge-length --huge-length 16777217", "https://127.0.0.32/x", true, FETCH_FAILED, ""},
         {"--address 127.0.0.33 --fault endless --endless-limit 33554432", "http://127.0.0.33/x", true, FETCH_NO_MEMORY, ""},
         {"", "https://127.0.0.34/user/v1/", true, FETCH_TLS_FAILED, ""},
-        {"", "http://127.0.0.34/user/v1/", true, FETCH_FAILED, ""},
-        {GOOD, "ftp://127.0.0.1/user/v1/", true, FETCH_FAILED, ""},
-        {GOOD, "https://127.0.0.1", true, FETCH_FAILED, ""},
         {GOOD, "", true, FETCH_FAILED, ""},
-        {GOOD, "127.0.0.1/x", true, FETCH_FAILED, ""},
         {GOOD, "https:///x", true, FETCH_FAILED, ""},
         {GOOD, "https://127.0.0.1:8443/user/v1/getDynamicInfo?token=7f3a9c2e51b04d68", false, body_length, "<balance>"},
-        {GOOD, "https://127.0.0.1/redirect?code=301&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=302&to=" DYNAMIC_INFO "&hops=100", false, body_length, "<balance>"},
 #if !defined(_WIN32)  // WinINet under Wine follows a redirect loop for ever; this client gives up
         {GOOD, "https://127.0.0.1/redirect?code=302&to=" DYNAMIC_INFO "&hops=101", true, FETCH_FAILED, ""},
 #endif
         {GOOD, "https://127.0.0.1/redirect?code=303&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
-        {GOOD, "http://127.0.0.1/redirect?code=307&to=" DYNAMIC_INFO, false, body_length, "<balance>"},
         {GOOD, "https://127.0.0.1/redirect?code=308&to=" DYNAMIC_INFO, false, body_length, "308 Moved"},
         {GOOD, "https://127.0.0.1/redirect?code=302", false, body_length, "302 Moved"},
         {GOOD, "https://127.0.0.1/user/v1/redirect?code=302&to=getDynamicInfo%3Ftoken%3D7f3a9c2e51b04d68", false,
@@ -80,11 +73,6 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
 #else
         {GOOD, "https://127.0.0.1/redirect?code=302&to=http%3A%2F%2F127.0.0.1" DYNAMIC_INFO, true, FETCH_FAILED, ""},
 #endif
-        // Wine matches no certificate name against an address: a host name here.
-        {GOOD, "http://127.0.0.1/redirect?code=302&to=https%3A%2F%2Flocalhost" DYNAMIC_INFO, false, body_length,
-         "<balance>"},
-        {GOOD, "https://127.0.0.1/redirect?code=302&to=https%3A%2F%2F127.0.0.1%3A8443" DYNAMIC_INFO, true,
-         FETCH_TLS_FAILED, ""},
         {"--address 127.0.0.1 --cert mismatch", "https://127.0.0.1/redirect?code=302&to=https%3A%2F%2F127.0.0.1" DYNAMIC_INFO,
          false, body_length, "<balance>"},
         {"--address 127.0.0.1 --cert mismatch", "http://127.0.0.1/redirect?code=302&to=https%3A%2F%2F127.0.0.1" DYNAMIC_INFO,
@@ -93,6 +81,7 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
 #if !defined(_WIN32)  // libcurl would obey these; every row goes direct all the same
     setenv("http_proxy", "http://127.0.0.43:80", 1);
     setenv("HTTPS_PROXY", "http://127.0.0.43:80", 1);
+    freed_secrets = {"7f3a9c2e51b04d68"};  // the URLs' token
 #endif
     std::string options = "none yet";
     for (const auto& c : cases) {
@@ -121,5 +110,8 @@ TEST_F(HttpGet, RepliesFailuresAndRedirects)
         EXPECT_EQ(requests, count_of(log, "[\"Host\", \""));
         EXPECT_EQ(requests, count_of(log, "\"], [\""));  // those two and no other header
     }
+#if !defined(_WIN32)
+    EXPECT_EQ(0, freed_holding_secret);
+#endif
 }
 }  // namespace

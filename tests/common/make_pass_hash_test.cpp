@@ -1,13 +1,9 @@
-// The pass-hash and its encoders (Windows: CryptoAPI; Linux: libcrypto).
+// The pass-hash (Windows: CryptoAPI; Linux: libcrypto).
 #include "account/credentials.h"
 #include "account/pass_hash.h"
 #include "pass_hash_vectors.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-#include <vector>
 
 TEST(PassHash, MatchesIndependentlyComputedVectorsThatPassTheFieldRule)
 {
@@ -18,36 +14,6 @@ TEST(PassHash, MatchesIndependentlyComputedVectorsThatPassTheFieldRule)
         sanitize_field(out, true);
         EXPECT_STREQ(vector.pass_hash, out);
     }
-}
-
-// Percent-encoding keeps the unreserved characters; bad arguments fail and write nothing.
-TEST(PassHash, EncodersPadAndNeedRoom)
-{
-    const char* const cases[][2] = {{"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-                                    {"\xFB\xFF", "+/8="}};
-    for (const auto& c : cases) {
-        char out[16] = {};
-        EXPECT_EQ(HASH_DONE, base64_encode(reinterpret_cast<const unsigned char*>(c[0]), strlen(c[0]), out, sizeof out));
-        EXPECT_STREQ(c[1], out);
-    }
-    unsigned char digest[sha1_size] = {};
-    char out[85];
-    EXPECT_EQ(ENCODE_NO_ROOM, base64_encode(digest, 20, out, 28));
-    EXPECT_EQ(HASH_DONE, base64_encode(digest, 20, out, 29));
-    EXPECT_EQ(28u, strlen(out));
-    memset(out, 'x', sizeof out);
-    EXPECT_EQ(ENCODE_NO_ROOM, url_encode("a+b/c=", out, 12));  // 12 characters needed
-    EXPECT_EQ('x', out[0]);
-    ASSERT_EQ(HASH_DONE, url_encode("a+b/c=", out, 13));
-    EXPECT_STREQ("a%2Bb%2Fc%3D", out);
-    ASSERT_EQ(HASH_DONE, url_encode("~._-\xE9 ", out, sizeof out));
-    EXPECT_EQ(std::vector<int>(12, HASH_BAD_ARGUMENT),
-              std::vector<int>({base64_encode(nullptr, 1, out, 5), base64_encode(digest, 0, out, 5),
-                                base64_encode(digest, 1, nullptr, 5), url_encode(nullptr, out, 13),
-                                url_encode("a", nullptr, 13), url_encode("a", out, 0), sha1_digest(nullptr, 3, digest),
-                                sha1_digest(digest, 0, digest), sha1_digest(digest, 3, nullptr),
-                                make_pass_hash("", out), make_pass_hash(nullptr, out), make_pass_hash("abc", nullptr)}));
-    EXPECT_STREQ("~._-%E9%20", out);
 }
 
 #if defined(_WIN32)

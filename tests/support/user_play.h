@@ -16,7 +16,7 @@ struct LoginAnswer {
 struct Played {
     int result;
     std::string box;  // the text of the message box the call showed (OKed), or ""
-    bool wiped;       // every byte of app_state.credentials is zero afterwards
+    bool wiped;       // every byte of app_state.credentials is zero afterwards (Linux: more, see play)
 };
 
 // Runs `call` with `answer` as the user's; without an answer any request for

@@ -6,7 +6,9 @@
 #include "billing_sim.h"
 #include "common/heap_text.h"
 #include "common/texts.h"
+#include "memory_probe_posix.h"
 
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -20,8 +22,20 @@ void type(int master, const std::string& text)
 {
     EXPECT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
+
+// Runs `call` well below this frame, so that the probes after it do not write over what it left.
+__attribute__((noinline)) int call_deeper(int (*call)(WindowHandle))
+{
+    volatile char pad[64 * 1024];
+    pad[0] = 0;
+    int result = call(nullptr);
+    pad[sizeof pad - 1] = 0;
+    return result;
+}
 }  // namespace
 
+// Played.wiped also needs the typed password gone from the stack, and no freed block holding it or
+// one of freed_secrets.
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
     FILE* printed = tmpfile();
@@ -32,10 +46,15 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
         dup2(fileno(printed), 2);
         setlocale(LC_ALL, "ru_RU.UTF-8");
         set_login_remember(answer != nullptr && answer->remember);
-        int result = call(nullptr);
+        std::string typed = answer != nullptr && answer->password != nullptr ? answer->password : "(none)";
+        typed += '\0';
+        freed_secrets.push_back(typed);
+        freed_holding_secret = 0;
+        int result = call_deeper(call);
+        bool wiped = credentials_wiped() && !stack_holds(typed) && freed_holding_secret == 0;
         fflush(stdout);
         fflush(stderr);
-        dprintf(1, "\n%d %d", result, credentials_wiped() ? 1 : 0);
+        dprintf(1, "\n%d %d", result, wiped ? 1 : 0);
         _exit(0);
     }
     if (answer == nullptr || answer->number == nullptr) {
@@ -56,8 +75,7 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
     waitpid(child, nullptr, 0);
     close(master);
     std::string box(64 * 1024, '\0');
-    ssize_t got = pread(fileno(printed), &box[0], box.size(), 0);
-    box.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    box.resize(std::max<ssize_t>(0, pread(fileno(printed), &box[0], box.size(), 0)));
     fclose(printed);
     Played played = {-100, "", false};
     size_t trailer = box.rfind('\n');
