@@ -159,10 +159,40 @@ def try_mutant(m, scratch, presets, tests_of, needs, jobs, every_test):
                 out.write(original)
 
 
+def join_reports(mutants, parts, scratch):
+    lines = {line.split()[0]: line for part in parts for line in open(part) if not line.startswith("summary:")}
+    missing = [m["id"] for m in mutants if m["id"] not in lines]
+    if missing:
+        sys.exit("not in any part: " + " ".join(missing))
+    counts = {}
+    for m in mutants:
+        outcome = lines[m["id"]].split()[1]
+        counts[outcome] = counts.get(outcome, 0) + 1
+    os.makedirs(scratch, exist_ok=True)
+    with open(os.path.join(scratch, "report.txt"), "w", encoding="utf-8") as report:
+        report.writelines(lines[m["id"]] for m in mutants)
+        report.write("summary: %d mutants, %s; joined from %d parts\n" % (
+            len(mutants), ", ".join("%d %s" % (n, o) for o, n in sorted(counts.items())), len(parts)))
+    print("joined %d mutants into %s" % (len(mutants), os.path.join(scratch, "report.txt")))
+    return {m["id"]: lines[m["id"]].split()[1] for m in mutants}
+
+
+def compare(earlier, outcomes):
+    """1 when a mutant that the earlier report has killed is not killed now (named), else 0."""
+    before = {line.split()[0] for line in open(earlier) if line.split()[1:2] == ["KILLED"]}
+    lost = [i for i, outcome in outcomes.items() if i in before and outcome != "KILLED"]
+    print("killed before, not now: " + (" ".join(lost) if lost else "none"))
+    return 1 if lost else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", default=os.path.join(ROOT, "tools", "mutants", "mutants.txt"))
     parser.add_argument("--only", help="comma-separated mutant ids")
+    parser.add_argument("--part", metavar="K/N",
+                        help="every N-th mutant from the K-th: N parts, each in a scratch of its own, run side by side")
+    parser.add_argument("--join", nargs="+", metavar="REPORT",
+                        help="only write the parts' reports as one (in the list's order) to SCRATCH/report.txt")
     parser.add_argument("--presets", help="comma-separated test presets, tried in this order (default: all)")
     parser.add_argument("--scratch", default="/tmp/tarvelon-mutants")
     parser.add_argument("--jobs", type=int, default=1, help="build jobs (default 1)")
@@ -180,6 +210,12 @@ def main():
         if unknown:
             sys.exit("unknown mutant ids: " + " ".join(sorted(unknown)))
         mutants = [m for m in mutants if m["id"] in chosen]
+    if args.part:
+        k, n = map(int, args.part.split("/"))
+        mutants = mutants[k - 1::n]
+    if args.join:
+        outcomes = join_reports(mutants, args.join, os.path.abspath(args.scratch))
+        return compare(args.compare, outcomes) if args.compare else 0
     for m in mutants:
         path = os.path.join(ROOT, m["file"])
         count = open(path, encoding="utf-8").read().count(m["old"]) if os.path.isfile(path) else 0
@@ -238,10 +274,7 @@ def main():
         report.write(summary + "\n")
     print(summary)
     if args.compare:
-        before = {line.split()[0] for line in open(args.compare) if line.split()[1:2] == ["KILLED"]}
-        lost = [m["id"] for m, outcome, _ in results if m["id"] in before and outcome != "KILLED"]
-        print("killed before, not now: " + (" ".join(lost) if lost else "none"))
-        return 1 if lost else 0
+        return compare(args.compare, {m["id"]: outcome for m, outcome, _ in results})
     return 0 if counts.get("KILLED", 0) == len(results) else 1
 
 
