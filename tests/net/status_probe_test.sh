@@ -109,24 +109,28 @@ check "identifiers, sequences of two probes differ" "2 2" \
     "$(cut -d' ' -f1 "$granted/tags" | sort -u | wc -l) $(cut -d' ' -f2 "$granted/tags" | sort -u | wc -l)"
 
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all"
-as_nobody() { in_client $nobody "$@"; }
-check "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
-# The one privilege that the README tells users to grant is enough, and it is given up once the socket is
-# open: the probe, held by strace once its echo has left, holds none.
+check "no raw-socket privilege" 0.0.0.0 "$(probe in_client $nobody "$cli" probe 198.51.100.2)"
+# The one privilege that the README tells users to grant is enough for the probe, and every command gives
+# it up before it reads what the network sends: each is held by strace at a call past that point.
 if command -v setcap >/dev/null; then
     chmod 755 "$granted"
     cp "$cli" "$granted/tarvelon"
     setcap cap_net_raw+ep "$granted/tarvelon"
-    check "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
-    # strace notes the send, with the process id, before it holds the probe there.
-    timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" -e trace=sendto \
-        -e inject=sendto:delay_exit=3000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
-    held=$!
-    for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
-    check "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
-        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
-    wait $held
-    check "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
+    while IFS='|' read -r call command answer; do
+        # strace notes the call, with the process id, before it holds the process there.
+        timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" \
+            -e trace=$call -e inject=$call:delay_exit=3000000 $nobody "$granted/tarvelon" $command >"$granted/held" 2>&1 &
+        held=$!
+        for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
+        check "capabilities of the held $command (permitted, effective)" "0000000000000000 0000000000000000" \
+            "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
+        wait $held
+        check "the held $command's answer" "$answer" "$(head -1 "$granted/held")"
+        rm "$granted/trace"
+    done <<HELD
+sendto|probe 198.51.100.2|198.51.100.1
+write|status --no-probe|IP: 10.0.0.2
+HELD
 fi
 
 # A router that drops every packet with IP options.
