@@ -66,13 +66,10 @@ with_hosts() {
     in_client unshare --mount --propagation private \
         sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts" "$@"
 }
-check "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
 check "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
-check "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
 
-# The server answers through a forger alone, which sends replies to each echo from another address, with
-# another sequence, with another identifier, and only then the true one; it notes each echo's identifier
-# and sequence.
+# The server answers through a forger alone: to each echo replies from another address, with another
+# sequence, with another identifier, and only then the true one; it notes each echo's identifier, sequence.
 forger='import socket, struct, sys
 def checksum(b):
     s = sum(struct.unpack("!4H", b))
