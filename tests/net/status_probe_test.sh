@@ -31,14 +31,9 @@ done
 ip -n $client route add default via 10.0.0.1
 ip -n $server route add default via 198.51.100.1
 ip netns exec $router sysctl -qw net.ipv4.ip_forward=1
-ip netns exec $router nft 'add table ip watch; add chain ip watch forward { type filter hook forward priority 0; };
-    add rule ip watch forward icmp type echo-request counter'
 set +e
 
 in_client() { timeout 10 ip netns exec $client "$@"; }
-forwarded_requests() {
-    ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'
-}
 # "Send: 1 234" of a status text -> 1234
 count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
@@ -54,7 +49,6 @@ late_send="env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=s
 check "probe through the router" 198.51.100.1 "$(probe in_client $late_send "$cli" probe 198.51.100.2)"
 kill $flood
 wait $flood
-check "one echo request forwarded" 1 "$(forwarded_requests)"
 
 check "probe of a target on the same link" 10.0.0.1 "$(probe in_client "$cli" probe 10.0.0.1)"
 check "empty host text" 0.0.0.0 "$(probe in_client "$cli" probe "")"
@@ -131,11 +125,10 @@ HELD
 fi
 
 # A router that drops every packet with IP options.
-ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
-requests=$(forwarded_requests)
+ip netns exec $router nft 'add table ip strip; add chain ip strip forward { type filter hook forward priority 0; };
+    add rule ip strip forward ip hdrlength != 5 drop'
 out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
 check "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
-check "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
 c0=/sys/class/net/c0/statistics
 before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)
