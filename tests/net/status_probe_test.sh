@@ -31,14 +31,9 @@ done
 ip -n $client route add default via 10.0.0.1
 ip -n $server route add default via 198.51.100.1
 ip netns exec $router sysctl -qw net.ipv4.ip_forward=1
-ip netns exec $router nft 'add table ip watch; add chain ip watch forward { type filter hook forward priority 0; };
-    add rule ip watch forward icmp type echo-request counter'
 set +e
 
 in_client() { timeout 10 ip netns exec $client "$@"; }
-forwarded_requests() {
-    ip netns exec $router nft list chain ip watch forward | sed -n 's/.*echo-request counter packets \([0-9]*\).*/\1/p'
-}
 # "Send: 1 234" of a status text -> 1234
 count_of() { sed -n "s/^$1: //p" | tr -d ' '; }
 # The probe's answer, 0.0.0.0 for none (tarvelon probe then fails, saying so).
@@ -54,7 +49,6 @@ late_send="env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=s
 check "probe through the router" 198.51.100.1 "$(probe in_client $late_send "$cli" probe 198.51.100.2)"
 kill $flood
 wait $flood
-check "one echo request forwarded" 1 "$(forwarded_requests)"
 
 check "probe of a target on the same link" 10.0.0.1 "$(probe in_client "$cli" probe 10.0.0.1)"
 check "empty host text" 0.0.0.0 "$(probe in_client "$cli" probe "")"
@@ -66,13 +60,10 @@ with_hosts() {
     in_client unshare --mount --propagation private \
         sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts" "$@"
 }
-check "tarvelon probe of the statistics site" 198.51.100.1 "$(with_hosts "$cli" probe)"
 check "tarvelon status shows the external address" "IP: 198.51.100.1" "$(with_hosts "$cli" status | head -1)"
-check "tarvelon status --no-probe" "IP: 10.0.0.2" "$(with_hosts "$cli" status --no-probe | head -1)"
 
-# The server answers through a forger alone, which sends replies to each echo from another address, with
-# another sequence, with another identifier, and only then the true one; it notes each echo's identifier
-# and sequence.
+# The server answers through a forger alone: to each echo replies from another address, with another
+# sequence, with another identifier, and only then the true one; it notes each echo's identifier, sequence.
 forger='import socket, struct, sys
 def checksum(b):
     s = sum(struct.unpack("!4H", b))
@@ -109,32 +100,35 @@ check "identifiers, sequences of two probes differ" "2 2" \
     "$(cut -d' ' -f1 "$granted/tags" | sort -u | wc -l) $(cut -d' ' -f2 "$granted/tags" | sort -u | wc -l)"
 
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all"
-as_nobody() { in_client $nobody "$@"; }
-check "no raw-socket privilege" 0.0.0.0 "$(probe as_nobody "$cli" probe 198.51.100.2)"
-# The one privilege that the README tells users to grant is enough, and it is given up once the socket is
-# open: the probe, held by strace once its echo has left, holds none.
+check "no raw-socket privilege" 0.0.0.0 "$(probe in_client $nobody "$cli" probe 198.51.100.2)"
+# The one privilege that the README tells users to grant is enough for the probe, and every command gives
+# it up before it reads what the network sends: each is held by strace at a call past that point.
 if command -v setcap >/dev/null; then
     chmod 755 "$granted"
     cp "$cli" "$granted/tarvelon"
     setcap cap_net_raw+ep "$granted/tarvelon"
-    check "cap_net_raw granted by setcap" 198.51.100.1 "$(probe as_nobody "$granted/tarvelon" probe 198.51.100.2)"
-    # strace notes the send, with the process id, before it holds the probe there.
-    timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" -e trace=sendto \
-        -e inject=sendto:delay_exit=3000000 $nobody "$granted/tarvelon" probe 198.51.100.2 >"$granted/held" 2>&1 &
-    held=$!
-    for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
-    check "capabilities of the held probe (permitted, effective)" "0000000000000000 0000000000000000" \
-        "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
-    wait $held
-    check "the held probe's answer" 198.51.100.1 "$(cat "$granted/held")"
+    while IFS='|' read -r call command answer; do
+        # strace notes the call, with the process id, before it holds the process there.
+        timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/trace" \
+            -e trace=$call -e inject=$call:delay_exit=3000000 $nobody "$granted/tarvelon" $command >"$granted/held" 2>&1 &
+        held=$!
+        for _ in $(seq 300); do grep -q DELAYED "$granted/trace" 2>/dev/null && break; sleep 0.1; done
+        check "capabilities of the held $command (permitted, effective)" "0000000000000000 0000000000000000" \
+            "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/trace")/status" | xargs)"
+        wait $held
+        check "the held $command's answer" "$answer" "$(head -1 "$granted/held")"
+        rm "$granted/trace"
+    done <<HELD
+sendto|probe 198.51.100.2|198.51.100.1
+write|status --no-probe|IP: 10.0.0.2
+HELD
 fi
 
 # A router that drops every packet with IP options.
-ip netns exec $router nft add rule ip watch forward ip hdrlength != 5 drop
-requests=$(forwarded_requests)
+ip netns exec $router nft 'add table ip strip; add chain ip strip forward { type filter hook forward priority 0; };
+    add rule ip strip forward ip hdrlength != 5 drop'
 out=$(in_client "$cli" probe 198.51.100.2 2>/dev/null)
 check "probe without an answer: exit status 2, no output" "2 []" "$? [$out]"
-check "still one request per probe" $((requests + 1)) "$(forwarded_requests)"
 
 c0=/sys/class/net/c0/statistics
 before=$(in_client cat $c0/tx_bytes $c0/rx_bytes)

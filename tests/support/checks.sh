@@ -1,7 +1,5 @@
-# The one check helper of the shell tests, the demo and the soak run.  Sourced.
-# Each check prints "ok   NAME" or "FAIL NAME: ..." through say (a script may
-# redefine it after sourcing) and counts its failures; a script ends with
-# [ "$failures" = 0 ].
+# The check helpers of the shell tests, the demo and the soak run (sourced): each prints "ok   NAME" or
+# "FAIL NAME: ..." through say, which a script may redefine, and counts failures; end with [ "$failures" = 0 ].
 failures=0
 say() { echo "$*"; }
 
