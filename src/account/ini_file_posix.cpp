@@ -195,7 +195,8 @@ char* ini_load(const char* path)
     // neither is opened as more than a name to look at.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT ? alloc_text(1) : nullptr;
+        // A path through a plain file can hold no settings, as a missing file holds none.
+        return errno == ENOENT || errno == ENOTDIR ? alloc_text(1) : nullptr;
     }
     struct stat status;
     char* text = nullptr;

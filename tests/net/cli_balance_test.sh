@@ -118,7 +118,7 @@ while IFS='|' read -r place why; do
     contains "not storable [$place]: said why" "$why" "$(field output <<<"$run")"
 done <<PLACES
 $work/missing/e.ini|the settings file cannot be written
-|the settings file cannot be read
+|the settings file cannot be written
 $work/fifo.ini|names a directory, a FIFO or a device
 $work/dir.ini|names a directory, a FIFO or a device
 /dev/null|names a directory, a FIFO or a device
