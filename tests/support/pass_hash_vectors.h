@@ -10,7 +10,5 @@ struct PassHashVector {
 const PassHashVector pass_hash_vectors[] = {
     {"password", "W6ph5Mm5Pz8GgiULbPgzG37mj9g%3D"},
     {"Password", "i%2BPJQ7Fgn%2F%2B%2FxRqtZm0KBK34PJ0%3D"},
-    {"~!@ #$%^&*()", "iD3mUCZqHUZb7TlNoaVedG69HWo%3D"},
-    {"\xEF\xE0\xF0\xEE\xEB\xFC", "7afwCGJtkS3CAYfsrGrdlTrl2zk%3D"},              // пароль
     {"\xCF\xE0\xF0\xEE\xEB\xFC\xA8\xB8", "%2BnSMgD1C%2FYDUG0uDXDLHw2L4t7E%3D"},  // ПарольЁё
 };

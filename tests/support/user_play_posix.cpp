@@ -1,5 +1,4 @@
-// The call runs in a child on a fresh pseudo-terminal; what it prints is the box.  The prompt itself is
-// tested through the command (tests/net/cli_balance_test.sh).
+// The call runs in a child on a fresh pseudo-terminal; what it prints is the box.
 #include "user_play.h"
 
 #include "account/login_dialog.h"
