@@ -54,10 +54,12 @@ read_end, write_end = os.pipe()
 start("Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", pass_fds=(write_end,), stderr=subprocess.DEVNULL)
 os.close(write_end)
 address = f"unix:path={work}/bus"
-start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address, stderr=subprocess.DEVNULL)
+# Services the bus starts (the accessibility bus) must not hold the test's output open after it.
+start("dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address,
+      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 wait_for(lambda: os.path.exists(f"{work}/bus"))
 os.environ.update(DISPLAY=":" + os.read(read_end, 16).decode().strip(), DBUS_SESSION_BUS_ADDRESS=address,
-                  XDG_CONFIG_HOME=f"{work}/config")
+                  XDG_CONFIG_HOME=f"{work}/config", XDG_RUNTIME_DIR=work)
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 
 # The watcher: records every registration with the sender's unique name; it is there while it owns its name.
