@@ -49,8 +49,6 @@ void play_login(HWND dialog)
     EXPECT_EQ("Просмотр баланса лицевого счёта", text_of(dialog));
     EXPECT_EQ(GetDlgItem(dialog, 100), GetFocus()) << "the focus";
     EXPECT_NE(0, GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_PASSWORD);
-    EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICON), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
-    EXPECT_EQ(GetClassLongPtrA(player.owner, GCLP_HICONSM), SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
     const LoginAnswer* answer = player.answer;
     if (answer == nullptr || answer->number == nullptr || dialog == player.login) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -89,19 +87,11 @@ VOID CALLBACK play_tick(HWND, UINT, UINT_PTR, DWORD)
 
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
-    // A stand-in for the main window, with class icons.
-    WNDCLASSEXA window_class = {};
-    window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));    // IDI_APPLICATION
-    window_class.hIconSm = LoadIconA(nullptr, MAKEINTRESOURCEA(32516));  // IDI_INFORMATION
-    window_class.lpszClassName = "UserPlayOwner";
-    RegisterClassExA(&window_class);
     player = Player();
     player.answer = answer;
-    player.owner = CreateWindowExA(0, "UserPlayOwner", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                   nullptr, window_class.hInstance, nullptr);
+    // A stand-in for the main window: only its title is seen, in the boxes' captions.
+    player.owner = CreateWindowExA(0, "STATIC", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 100, play_tick);
     system_box = reinterpret_cast<decltype(&MessageBoxA)>(
         replace_import("MessageBoxA", reinterpret_cast<void*>(checked_box)));

@@ -34,20 +34,17 @@ TEST(StatusSummary, AddressRowsAreTheSystemTable)
 }
 
 // What the echo hooks saw.
-struct Calls {
-    int closed;
-    DWORD timeout;
-};
-Calls calls;
+int handles_closed = 0;
+DWORD echo_timeout = 0;
 decltype(&IcmpCloseHandle) system_close;
 
-BOOL WINAPI counting_close(HANDLE handle) { return ++calls.closed, system_close(handle); }
+BOOL WINAPI counting_close(HANDLE handle) { return ++handles_closed, system_close(handle); }
 
 // A router's reply, its route behind the record where only the record's own pointer says.
 DWORD WINAPI answering_send(HANDLE, IPAddr destination, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID reply, DWORD,
                             DWORD timeout)
 {
-    calls.timeout = timeout;
+    echo_timeout = timeout;
     ICMP_ECHO_REPLY* record = static_cast<ICMP_ECHO_REPLY*>(reply);
     uint8_t* behind = reinterpret_cast<uint8_t*>(record + 1);
     const uint8_t route[] = {7, 7, 8, 198, 51, 100, 1};
@@ -68,7 +65,7 @@ TEST(AddressProbe, OneEchoGivesTheRecordedAddressAndTheHandleIsClosed)
     EXPECT_EQ(probe_external_address("198.51.100.2"), inet_addr("198.51.100.1"));
     replace_import("IcmpSendEcho", system_send);
     replace_import("IcmpCloseHandle", reinterpret_cast<void*>(system_close));
-    EXPECT_EQ(calls.timeout, 500u);
-    EXPECT_EQ(calls.closed, 1);
+    EXPECT_EQ(echo_timeout, 500u);
+    EXPECT_EQ(handles_closed, 1);
 }
 }  // namespace

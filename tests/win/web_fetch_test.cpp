@@ -1,17 +1,10 @@
-// What WinINet alone decides: the meaning of a reset, and the cookies it would keep.
-#include "account/web_fetch_win.h"
+// What WinINet alone decides: the cookies it would keep.
+#include "account/web_fetch.h"
 #include "billing_sim.h"
 #include "common/heap_text.h"
 
 #include <windows.h>
 #include <wininet.h>
-
-// The refusal, the handshake's reset and plain HTTP reach send_failure_status through WinINet in http_get_test.
-TEST(WebFetchStatus, AResetHttpsConnectionMeansTlsFailed)
-{
-    EXPECT_EQ(FETCH_TLS_FAILED, send_failure_status(true, 12031));
-    EXPECT_EQ(FETCH_FAILED, send_failure_status(false, 12031));
-}
 
 using WebFetch = SimTest;
 
