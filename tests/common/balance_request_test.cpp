@@ -47,19 +47,6 @@ void put_settings(const std::string& bytes)
     }
 }
 
-#if defined(_WIN32)
-// Linux: play's child looks at every block the call frees.
-int freed_holding_secret = 0;
-decltype(&LocalFree) system_local_free = nullptr;
-
-HLOCAL WINAPI checking_local_free(HLOCAL block)
-{
-    std::string bytes(block != nullptr ? static_cast<const char*>(block) : "", LocalSize(block));
-    freed_holding_secret += bytes.find(password_hash) != std::string::npos || bytes.find(token) != std::string::npos;
-    return system_local_free(block);
-}
-#endif
-
 // The prompt alone: a query after it would write over the prompt's dead frames.
 int log_in_only(WindowHandle owner)
 {
@@ -112,12 +99,9 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         {"--token \"tk\rX-Injected: 1\x7F\"", QUERY_SHOWN, 2, balance_box, "tk%0DX-Injected:%201%7F"},
         {"--token " + std::string(1100, 'x'), QUERY_SHOWN, 2, no_values, std::string(1002, 'x')},
     };
-#if defined(_WIN32)
-    system_local_free = reinterpret_cast<decltype(&LocalFree)>(
-        replace_import("LocalFree", reinterpret_cast<void*>(checking_local_free)));
-    ASSERT_NE(nullptr, system_local_free);
-#else
     freed_secrets = {password_hash, token};
+#if defined(_WIN32)  // on Linux play's child looks at every block the call frees
+    ASSERT_TRUE(watch_frees(true));
 #endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + " " + c.before);
@@ -136,7 +120,7 @@ TEST_F(BalanceRequest, EveryOutcomeHasItsCodeBoxAndSettings)
         EXPECT_EQ(c.requests / 2, count_of(log, "GET /user/v1/getDynamicInfo?token=" + c.sent + " HTTP/1.0\""));
     }
 #if defined(_WIN32)
-    replace_import("LocalFree", reinterpret_cast<void*>(system_local_free));
+    watch_frees(false);
     EXPECT_EQ(0, freed_holding_secret);
 #endif
     EXPECT_TRUE(play(log_in_only, &once).wiped);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // Runs `call` pages below the caller's frame, so that the caller's later probes do not write over its traces.
 template <typename Call>
@@ -54,4 +55,29 @@ inline void* replace_import(const char* function, void* replacement)
         }
     }
     return nullptr;
+}
+
+// Looked for in every block the program frees while watch_frees is on, as on Linux.
+inline std::vector<std::string> freed_secrets;
+inline int freed_holding_secret = 0;  // the blocks found holding one
+inline decltype(&LocalFree) system_local_free = nullptr;
+
+inline HLOCAL WINAPI checking_local_free(HLOCAL block)
+{
+    std::string bytes(block != nullptr ? static_cast<const char*>(block) : "", LocalSize(block));
+    for (const std::string& secret : freed_secrets) {
+        freed_holding_secret += bytes.find(secret) != std::string::npos;
+    }
+    return system_local_free(block);
+}
+
+// Puts the checking stand-in before LocalFree, or takes it away; false when there is no such import.
+inline bool watch_frees(bool on)
+{
+    void* before = replace_import("LocalFree", on ? reinterpret_cast<void*>(checking_local_free)
+                                                  : reinterpret_cast<void*>(system_local_free));
+    if (on) {
+        system_local_free = reinterpret_cast<decltype(&LocalFree)>(before);
+    }
+    return before != nullptr;
 }

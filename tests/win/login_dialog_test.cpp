@@ -15,17 +15,6 @@
 namespace {
 BOOL WINAPI no_crypto_context(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD) { return FALSE; }
 
-// Freed blocks still holding a typed password ("password" or "Password").
-int freed_holding_password = 0;
-decltype(&LocalFree) system_local_free = nullptr;
-
-HLOCAL WINAPI checking_local_free(HLOCAL block)
-{
-    std::string bytes(block != nullptr ? static_cast<const char*>(block) : "", LocalSize(block));
-    freed_holding_password += bytes.find("assword") != std::string::npos;
-    return system_local_free(block);
-}
-
 // Only the crypto service's hashing steps can fail (Base64 and percent-encoding have fixed sizes).
 // A box keeps the dialog; the player cancels it.
 TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
@@ -47,9 +36,8 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
 #undef LOGIN_ROW
         {{"1234567", "password", true}, LOGIN_CANCELLED, "", "", TEXT_HASH_ERROR, true},
     };
-    system_local_free = reinterpret_cast<decltype(&LocalFree)>(
-        replace_import("LocalFree", reinterpret_cast<void*>(checking_local_free)));
-    ASSERT_NE(nullptr, system_local_free);
+    freed_secrets = {"assword"};  // a typed "password" or "Password"
+    ASSERT_TRUE(watch_frees(true));
     for (const auto& c : cases) {
         memset(&app_state.credentials, 'Q', sizeof app_state.credentials);
         std::string row = "row " + std::to_string(&c - cases);
@@ -67,8 +55,8 @@ TEST(LoginDialog, AnswersGiveTheChoiceTheCutTrimmedNumberAndTheHashOrABox)
         EXPECT_STREQ(c.number, app_state.credentials.contract_number) << row;
         EXPECT_STREQ(c.pass_hash, app_state.credentials.pass_hash) << row;
     }
-    replace_import("LocalFree", reinterpret_cast<void*>(system_local_free));
-    EXPECT_EQ(0, freed_holding_password);
+    watch_frees(false);
+    EXPECT_EQ(0, freed_holding_secret);
 }
 
 // The tray menu's items carry the commands the main window acts on.
