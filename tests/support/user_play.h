@@ -26,7 +26,7 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer);
 // Catalogue text `id` in UTF-8.
 std::string catalogue_utf8(unsigned id);
 
-// Whether dialogs can be shown (Windows: an X display).
+// Windows: whether dialogs can be shown (an X display; the simulator's suites always have one).
 bool can_play();
 
 // Played.wiped, for the two sides of play.

@@ -96,8 +96,3 @@ std::string catalogue_utf8(unsigned id)
     setlocale(LC_ALL, "C");
     return copy;
 }
-
-bool can_play()
-{
-    return true;
-}
