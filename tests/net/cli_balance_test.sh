@@ -8,10 +8,10 @@ tool=${1:-$TARVELON_BUILD_DIR/tarvelon}
     { echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"; exit 77; }
 # The mounts made below vanish with this namespace.
 [ "${TARVELON_MOUNT_NS:-}" = 1 ] || exec unshare --mount --propagation private env TARVELON_MOUNT_NS=1 "$0" "$@"
-# The release build (another preset's) is brought up to date: in the suite it must build, elsewhere a
-# build tree not made yet only skips.
+# The release build (another preset's) and its message catalogue are brought up to date: in the suite
+# they must build, elsewhere a build tree not made yet only skips.
 if [ $# -gt 0 ] && { [ "${TARVELON_SUITE:-}" = 1 ] || [ -e "${1%/*}/CMakeCache.txt" ]; }; then
-    cmake --build "${1%/*}" --target tarvelon || { echo "FAIL: cmake --build ${1%/*} --target tarvelon"; exit 1; }
+    cmake --build "${1%/*}" --target tarvelon tarvelon_data || { echo "FAIL: ${1%/*} does not build"; exit 1; }
 fi
 [ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
 . "$src/tests/support/checks.sh"
