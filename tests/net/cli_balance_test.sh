@@ -4,30 +4,16 @@
 set -u
 src=$TARVELON_SOURCE_DIR
 tool=${1:-$TARVELON_BUILD_DIR/tarvelon}
-# Another preset's build (the release one) is not rebuilt with this tree: in the
-# suite it must be there and current, elsewhere its absence only skips.
-if [ $# -gt 0 ]; then
-    why=
-    if [ ! -x "$tool" ]; then
-        why="$tool not built"
-    else
-        # Its inputs and their objects' headers, as its build tree recorded them.
-        newest=$(cd "$(dirname "$tool")" && inputs=$(ninja -t inputs tarvelon) &&
-            { echo "$inputs"; ninja -t deps $(grep '\.o$' <<<"$inputs") | sed -n 's/^    //p'; } |
-            sort -u | xargs -d '\n' ls -td 2>/dev/null | head -1 | xargs -r realpath)
-        [ "$newest" -nt "$tool" ] && why="$tool is older than $newest"
-    fi
-    if [ -n "$why" ]; then
-        [ "${TARVELON_SUITE:-}" = 1 ] || { echo "skipped: $why"; exit 77; }
-        echo "FAIL: $why (cmake --build --preset linux-check)"
-        exit 1
-    fi
-fi
-[ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
 [ "${TARVELON_TEST_NETNS:-}" = 1 ] && [ "$(id -u)" = 0 ] ||
     { echo "skipped: needs root inside tests/run-suite.sh's namespace (TARVELON_TEST_NETNS=1)"; exit 77; }
 # The mounts made below vanish with this namespace.
 [ "${TARVELON_MOUNT_NS:-}" = 1 ] || exec unshare --mount --propagation private env TARVELON_MOUNT_NS=1 "$0" "$@"
+# The release build (another preset's) and its message catalogue are brought up to date: in the suite
+# they must build, elsewhere a build tree not made yet only skips.
+if [ $# -gt 0 ] && { [ "${TARVELON_SUITE:-}" = 1 ] || [ -e "${1%/*}/CMakeCache.txt" ]; }; then
+    cmake --build "${1%/*}" --target tarvelon tarvelon_data || { echo "FAIL: ${1%/*} does not build"; exit 1; }
+fi
+[ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
 . "$src/tests/support/checks.sh"
 export LC_ALL=ru_RU.UTF-8
 sim=$src/tools/billing_sim/sim.sh
@@ -55,14 +41,14 @@ hash=$(printf %s "$password" | iconv -f UTF-8 -t CP1251 | openssl dgst -sha1 -bi
     sed 's/+/%2B/g; s/\//%2F/g; s/=/%3D/g')
 "$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --account "12345678901234:$hash" || exit 1
 
-# The simulator knows only the Windows-1251 pass-hash.
-settings=$work/a/Tarvelon.ini
-mkdir -p "$work/a"
-run=$(prompted "$(answers "  $number " "$password")" --settings "$settings" --remember)
+# The default settings path, made private; the simulator knows only the Windows-1251 pass-hash.
+home=$work/home
+settings=$home/.config/tarvelon/Tarvelon.ini
+run=$(HOME=$home XDG_CONFIG_HOME= prompted "$(answers "  $number " "$password")" --remember)
 check "prompted run succeeds" 0 "$(field status <<<"$run")"
-check "echo is off while the password is typed, only then" "False True" "$(field echo_off <<<"$run")"
 contains "balance shown" "Баланс (рублей): 1234.56"$'\r\n'"Дней абонентской платы (примерно): 31" "$(field output <<<"$run")"
 check "the pair stored" "$(printf '[General]\r\nusername=%s\r\npasshash=%s\r' $number "$hash")" "$(cat "$settings")"
+check "settings directory and file private" "700 600" "$(stat -c %a "${settings%/*}" "$settings" | xargs)"
 
 check "stored pair used without a prompt" 0 "$(unattended "$settings")"
 contains "balance printed" "1234.56" "$(cat "$work/out")"
@@ -73,7 +59,7 @@ printf '[General]\nusername=12a4567\npasshash=%s\n' "$hash" >"$work/c.ini"
 run=$(prompted "$(answers $number "" "" "$password" ^D)" --settings "$work/c.ini")
 check "bad stored pair: prompt, then cancel" 4 "$(field status <<<"$run")"
 contains "an empty field: text 2" "Неверный номер договора и/или пароль!" "$(field output <<<"$run")"
-check "echo back on after each password" "False True False True False" "$(field echo_off <<<"$run")"
+check "echo off for each password, only then" "False True False True False" "$(field echo_off <<<"$run")"
 
 # Under C the typed bytes are read as UTF-8.  A password without a Windows-1251 form, or over 1023 bytes,
 # would hash unlike the Windows edition's: refused with a word and asked again.
@@ -83,27 +69,21 @@ check "refused passwords, then the cut number: accepted" 0 "$(field status <<<"$
 contains "no Windows-1251 form: said so" "Windows-1251 cannot represent" "$(field output <<<"$run")"
 contains "over 1023 bytes: said so" "longer than 1023 bytes" "$(field output <<<"$run")"
 
-# Without a Windows-1251 converter (gconv modules hidden) asking again would not help: asked once, status 5.
+# Without a Windows-1251 converter (gconv modules hidden) asking again would not help: status 5 at once.
 gconv=$(find /usr/lib* -name CP1251.so -printf "%h\n")
 for dir in $gconv; do mount -t tmpfs none "$dir"; done
 run=$(prompted "$(answers $number "$password")" --settings "$work/f.ini")
 for dir in $gconv; do umount "$dir"; done
 check "no converter exit status" 5 "$(field status <<<"$run")"
-check "no converter: asked once" 1 "$(field output <<<"$run" | grep -c "Номер договора")"
 
 check "no terminal exit status" 4 "$(unattended "$work/d.ini")"
 contains "no terminal advice" "--remember" "$(cat "$work/err")"
 
-home=$work/home
-run=$(HOME=$home XDG_CONFIG_HOME= prompted "$(answers $number "$password")" --remember)
-check "default path run" 0 "$(field status <<<"$run")"
-check "default settings directory mode" 700 "$(stat -c %a "$home/.config/tarvelon" 2>/dev/null)"
-
 # Where the pair cannot be stored the balance is still shown, and the user told why.  The places: a
-# --settings directory that does not exist; a default one that cannot be made; a FIFO, a directory, a
-# device (nothing waits on them); UTF-16 text, whose NUL bytes a rewrite would lose; a sysfs file, which
-# holds fewer bytes than its size says; a file that cannot be replaced (a mount point), which is then not
-# rewritten in place either.
+# --settings directory that does not exist; a default one that cannot be made; a FIFO (nothing waits on
+# it), a directory; UTF-16 text, whose NUL bytes a rewrite would lose; a sysfs file, which holds fewer
+# bytes than its size says; a file that cannot be replaced (a mount point), which is then not rewritten
+# in place either.
 : >"$work/plain-file"
 mkfifo "$work/fifo.ini"
 mkdir "$work/dir.ini"
@@ -121,7 +101,6 @@ $work/missing/e.ini|the settings file cannot be written
 |the settings file cannot be written
 $work/fifo.ini|names a directory, a FIFO or a device
 $work/dir.ini|names a directory, a FIFO or a device
-/dev/null|names a directory, a FIFO or a device
 $work/n.ini|holds NUL bytes
 /sys/class/net/lo/type|the settings file cannot be written
 $work/m.ini|the settings file cannot be written
@@ -131,38 +110,26 @@ check "NUL bytes: left as it is" same "$(cmp -s "$work/n.ini" "$work/n.orig" && 
 check "not replaceable: left as it was" "" "$(cat "$work/m.ini")"
 check "not replaceable: its new text gone too" m.ini "$(cd "$work" && echo m.ini*)"
 
-# A write removes temporaries of ours old enough that no live writer owns them (minutes:mode:name).
-mkdir "$work/k"
-printf '[General]\r\nusername=1\r\n' >"$work/k/Tarvelon.ini"
-chmod 644 "$work/k/Tarvelon.ini"
-for stale in 2:600:new-Ab12Cd 0:600:new-Ef34Gh 2:644:new-Ij56Kl 2:600:backup; do
-    IFS=: read -r age mode name <<<"$stale"
-    echo "passhash=$hash" >"$work/k/Tarvelon.ini.$name"
-    chmod "$mode" "$work/k/Tarvelon.ini.$name"
-    touch -d "-$age minutes" "$work/k/Tarvelon.ini.$name"
-done
-run=$(prompted "$(answers $number "$password")" --settings "$work/k/Tarvelon.ini" --remember)
-check "replaced, private" 600 "$(stat -c %a "$work/k/Tarvelon.ini")"
-check "stale temporaries of ours gone, nothing else" \
-    "Tarvelon.ini Tarvelon.ini.backup Tarvelon.ini.new-Ef34Gh Tarvelon.ini.new-Ij56Kl" "$(ls "$work/k" | xargs)"
-
-# A chain of symbolic links to a file yet to be made.
+# A chain of symbolic links to a file yet to be made, beside temporaries of ours old enough that no live
+# writer owns them (minutes:mode:name), which a write removes, and others.
 mkdir -p "$work/s/sub"
 ln -s sub/link "$work/s/Tarvelon.ini"
 ln -s ../real.ini "$work/s/sub/link"
+for stale in 2:600:new-Ab12Cd 0:600:new-Ef34Gh 2:644:new-Ij56Kl 2:600:backup; do
+    IFS=: read -r age mode name <<<"$stale"
+    echo "passhash=$hash" >"$work/s/real.ini.$name"
+    chmod "$mode" "$work/s/real.ini.$name"
+    touch -d "-$age minutes" "$work/s/real.ini.$name"
+done
 run=$(prompted "$(answers $number "$password")" --settings "$work/s/Tarvelon.ini" --remember)
 check "written through the links, which stay" "passhash=$hash link" \
     "$(grep -o "passhash=$hash" "$work/s/real.ini") $([ -L "$work/s/Tarvelon.ini" ] && echo link)"
+check "stale temporaries of ours gone, nothing else" \
+    "real.ini real.ini.backup real.ini.new-Ef34Gh real.ini.new-Ij56Kl" "$(cd "$work/s" && echo real.ini*)"
 
-# A login redirected from https to http would send the pass-hash in clear: a connection error, as on Windows.
-"$sim" stop "$work/sim"
-"$sim" start "$work/sim" --address 127.0.0.1 --account "$number:$hash" --fault to-http --fault-path login || exit 1
-check "https to http redirect refused" 2 "$(unattended "$settings")"
-check "nothing sent over http" 0 "$(grep -c '"scheme": "http"' "$work/sim/requests.log")"
-
+# Nothing listens any more.
 "$sim" stop "$work/sim"
 check "refused 443 exit status" 3 "$(unattended "$settings")"
 contains "refused 443 text" "Ошибка соединения с сервером!" "$(cat "$work/err")"
-check "no partial output on failure" "" "$(cat "$work/out")"
 
 [ $failures = 0 ]

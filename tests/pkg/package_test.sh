@@ -11,16 +11,11 @@ if [ "${TARVELON_PKG_NS:-}" != 1 ]; then
     exec unshare --mount --propagation private env TARVELON_PKG_NS=1 "$0" "$@"
 fi
 packages=$(ls "$build"/tarvelon_*.deb "$build"/tarvelon-tray_*.deb) || exit 1
-failures=0
-check() {  # name command...
-    local name=$1
-    shift
-    if "$@" >/dev/null 2>&1; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
-has() { grep -qe "$1" <<<"$2"; }
+. "$root/tests/support/checks.sh"
+status() { "$@" >/dev/null 2>&1; echo $?; }  # command... -> its exit status
 
 for package in $packages; do
-    check "lintian $(basename "$package"): no errors" lintian --fail-on error "$package"
+    check "lintian $(basename "$package"): no errors" 0 "$(status lintian --fail-on error "$package")"
 done
 scratch=$(mktemp -d)
 trap 'umount -l "$scratch"; rmdir "$scratch"' EXIT
@@ -29,10 +24,10 @@ for dir in /usr /etc /var; do
     mkdir -p "$scratch/layers$dir/upper" "$scratch/layers$dir/work"
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$scratch/layers$dir/upper,workdir=$scratch/layers$dir/work" "$dir" || exit 1
 done
-check "apt-get install" env DEBIAN_FRONTEND=noninteractive apt-get install -y $packages
-check "tarvelon runs" has "^Tarvelon v" "$(tarvelon --version)"
-check "capability granted" has "cap_net_raw=ep" "$(getcap /usr/bin/tarvelon)"
-check "apt-get purge" env DEBIAN_FRONTEND=noninteractive apt-get purge -y tarvelon tarvelon-tray
-check "nothing of the packages left" bash -c "[ -z \"\$(find '$scratch'/layers/*/upper -name '*tarvelon*')\" ]"
+check "apt-get install" 0 "$(status env DEBIAN_FRONTEND=noninteractive apt-get install -y $packages)"
+contains "tarvelon runs" "Tarvelon v" "$(tarvelon --version)"
+contains "capability granted" "cap_net_raw=ep" "$(getcap /usr/bin/tarvelon)"
+check "apt-get purge" 0 "$(status env DEBIAN_FRONTEND=noninteractive apt-get purge -y tarvelon tarvelon-tray)"
+check "nothing of the packages left" "" "$(find "$scratch"/layers/*/upper -name '*tarvelon*')"
 
 [ $failures = 0 ]

@@ -11,6 +11,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -34,10 +35,13 @@ __attribute__((noinline)) int call_deeper(int (*call)(WindowHandle))
 }  // namespace
 
 // Played.wiped also needs the typed password gone from the stack, and no freed block holding it or
-// one of freed_secrets.
+// one of freed_secrets.  The child sends the result and that through a pipe.
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
     FILE* printed = tmpfile();
+    int report[2] = {-100, 0};  // the result and wiped, as the child sends them
+    int channel[2];
+    EXPECT_EQ(pipe(channel), 0);
     int master = -1;
     pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
@@ -49,13 +53,12 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
         typed += '\0';
         freed_secrets.push_back(typed);
         freed_holding_secret = 0;
-        int result = call_deeper(call);
-        bool wiped = credentials_wiped() && !stack_holds(typed) && freed_holding_secret == 0;
-        fflush(stdout);
-        fflush(stderr);
-        dprintf(1, "\n%d %d", result, wiped ? 1 : 0);
-        _exit(0);
+        report[0] = call_deeper(call);
+        report[1] = credentials_wiped() && !stack_holds(typed) && freed_holding_secret == 0;
+        fflush(nullptr);
+        _exit(write(channel[1], report, sizeof report) == sizeof report ? 0 : 1);
     }
+    close(channel[1]);
     if (answer == nullptr || answer->number == nullptr) {
         type(master, "\x04");  // end of input: a prompt is cancelled
     } else {
@@ -67,24 +70,17 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
         }
         type(master, answer->password + std::string("\n"));
     }
-    for (int i = 0; i < 300 && waitpid(child, nullptr, WNOHANG) == 0; ++i) {  // 30 s at most
-        usleep(100 * 1000);
-    }
+    pollfd sent = {channel[0], POLLIN, 0};
+    poll(&sent, 1, 30 * 1000);  // a call that hangs is killed after 30 s
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
+    EXPECT_EQ(read(channel[0], report, sizeof report), static_cast<ssize_t>(sizeof report)) << "the call died";
+    close(channel[0]);
     close(master);
     std::string box(64 * 1024, '\0');
     box.resize(std::max<ssize_t>(0, pread(fileno(printed), &box[0], box.size(), 0)));
     fclose(printed);
-    Played played = {-100, "", false};
-    size_t trailer = box.rfind('\n');
-    int wiped = 0;
-    if (trailer != std::string::npos && sscanf(box.c_str() + trailer, "\n%d %d", &played.result, &wiped) == 2) {
-        played.wiped = wiped == 1;
-        box.resize(trailer);
-        played.box = !box.empty() && box.back() == '\n' ? box.substr(0, box.size() - 1) : box;
-    }
-    return played;
+    return {report[0], box.substr(0, box.find_last_not_of('\n') + 1), report[1] == 1};  // without its line feed
 }
 
 std::string catalogue_utf8(unsigned id)

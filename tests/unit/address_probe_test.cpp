@@ -15,17 +15,6 @@ uint32_t recorded(const Bytes& options)
 {
     return first_recorded_address(options.data(), options.size());
 }
-
-// An echo message of `type` behind an IPv4 header of `header_words` words with `options`.
-Bytes ip_packet(uint8_t type, const Bytes& options, size_t header_words)
-{
-    Bytes packet(20, 0);
-    packet[0] = static_cast<uint8_t>(0x40 | header_words);
-    packet[9] = 1;
-    packet.insert(packet.end(), options.begin(), options.end());
-    packet.insert(packet.end(), {type, 0, 0, 0, 0x12, 0x34, 0, 1});
-    return packet;
-}
 }  // namespace
 
 TEST(RecordRoute, FirstRecordedAddressAmongTheOptions)
@@ -43,21 +32,4 @@ TEST(RecordRoute, ThirtyTwoBitReplyAreaReadsBytes31To34)
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, echo_reply_record_size_32), router);  // behind the record
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, reply_area_size_32 - 6), 0u);        // its slot would end outside
     EXPECT_EQ(slot_in_reply_area(area, sizeof area, 4096), 0u);
-}
-
-TEST(EchoPacket, OnlyWholeEchoRepliesCount)
-{
-    const Bytes ours = ip_packet(0, filled_route, 7);
-    uint32_t address = 0;
-    EXPECT_EQ(read_echo_reply(ours.data(), ours.size(), &address), 1);
-    EXPECT_EQ(address, router);
-    const Bytes others[] = {
-        ip_packet(8, filled_route, 7),      // a request
-        Bytes(ours.begin(), ours.end() - 1),  // truncated
-        ip_packet(0, {0x12, 0x34, 0, 0}, 4),  // a 16-byte header: our reply would start at its end
-    };
-    for (const Bytes& packet : others) {
-        EXPECT_EQ(read_echo_reply(packet.data(), packet.size(), &address), 0);
-        EXPECT_EQ(address, 0u);
-    }
 }

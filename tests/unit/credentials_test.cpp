@@ -1,6 +1,5 @@
 #include "account/credentials.h"
 #include "common/app_state.h"
-#include "user_play.h"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +31,5 @@ TEST(Credentials, OnlyTheSpaceCharacterIsTrimmed)
     char text[] = " \t12\n ";
     trim_spaces(text);
     EXPECT_STREQ("\t12\n", text);
-}
-
-TEST(Credentials, TheWipeZerosEveryByte)
-{
-    memset(&app_state.credentials, 'x', sizeof app_state.credentials);
-    wipe_credentials();
-    EXPECT_TRUE(credentials_wiped());
 }
 }  // namespace
