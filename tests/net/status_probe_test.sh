@@ -48,11 +48,10 @@ setcap cap_net_raw+ep "$granted/tarvelon"
 while IFS='|' read -r call command answer; do
     timeout 40 ip netns exec $client env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$granted/$call" \
         -e trace=$call -e inject=$call:delay_exit=3000000 $nobody "$granted/tarvelon" $command >"$granted/held" 2>&1 &
-    held=$!
     for _ in $(seq 300); do grep -q DELAYED "$granted/$call" 2>/dev/null && break; sleep 0.1; done
     check "capabilities of the held $command (permitted, effective)" "0000000000000000 0000000000000000" \
         "$(awk '/^Cap(Prm|Eff)/ { print $2 }' "/proc/$(cut -d' ' -f1 "$granted/$call")/status" | xargs)"
-    wait $held
+    wait
     check "the held $command's answer" "$answer" "$(head -1 "$granted/held")"
 done <<HELD
 sendto|probe 198.51.100.2|198.51.100.1
