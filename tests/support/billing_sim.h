@@ -14,6 +14,10 @@ void sim_stop();
 // The request log so far: one JSON line per request.
 std::string sim_log();
 
+// Per platform: runs sim.sh's command `line` until `awaited` (a file of the run directory) is `present` or not.
+bool sim_run(const std::string& line, const std::string& awaited, bool present);
+extern const char sim_root[];  // the simulator's "/" as this program names it
+
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override

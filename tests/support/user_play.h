@@ -26,9 +26,6 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer);
 // Catalogue text `id` in UTF-8.
 std::string catalogue_utf8(unsigned id);
 
-// Windows: whether dialogs can be shown (an X display; the simulator's suites always have one).
-bool can_play();
-
 // Played.wiped, for the two sides of play.
 inline bool credentials_wiped()
 {

@@ -12,7 +12,6 @@ namespace {
 // window's creation and its set-up, nor before what the player posted is handled.
 struct Player {
     const LoginAnswer* answer;
-    HWND owner;
     HWND login;        // the login dialog answered
     std::string text;  // of the first box
 };
@@ -90,15 +89,15 @@ Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
     player = Player();
     player.answer = answer;
     // A stand-in for the main window: only its title is seen, in the boxes' captions.
-    player.owner = CreateWindowExA(0, "STATIC", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                   nullptr, nullptr);
+    HWND owner = CreateWindowExA(0, "STATIC", "Tarvelon v2.6", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 100, play_tick);
     system_box = reinterpret_cast<decltype(&MessageBoxA)>(
         replace_import("MessageBoxA", reinterpret_cast<void*>(checked_box)));
-    Played played = {call(player.owner), player.text, credentials_wiped()};
+    Played played = {call(owner), player.text, credentials_wiped()};
     replace_import("MessageBoxA", reinterpret_cast<void*>(system_box));
     KillTimer(nullptr, timer);
-    DestroyWindow(player.owner);
+    DestroyWindow(owner);
     return played;
 }
 
@@ -107,10 +106,4 @@ std::string catalogue_utf8(unsigned id)
     wchar_t text[2048] = L"";
     LoadStringW(GetModuleHandleA(nullptr), id, text, 2048);
     return utf8_of(text);
-}
-
-bool can_play()
-{
-    const char* display = getenv("DISPLAY");
-    return display != nullptr && display[0] != '\0';
 }
