@@ -92,6 +92,20 @@ wait $forging
 check "identifiers, sequences of two probes differ" "2 2" \
     "$(cut -d' ' -f1 "$granted/tags" | sort -u | wc -l) $(cut -d' ' -f2 "$granted/tags" | sort -u | wc -l)"
 
+# The server now ignores echoes: a probe without an answer, or without the raw-socket privilege, fails.
+for who in "" "$nobody"; do
+    out=$(in_client $who "$cli" probe 198.51.100.2 2>/dev/null)
+    check "probe without an answer${who:+ or privilege}: exit status 2, no output" "2 []" "$? [$out]"
+done
+
+# The counts shown are c0's: each lies between the kernel's before and after.
+c0=/sys/class/net/c0/statistics
+set -- $(in_client cat $c0/tx_bytes $c0/rx_bytes) \
+    $(in_client "$cli" status --no-probe | sed -n 's/^\(Send\|Recv\): //p' | tr -d ' ') \
+    $(in_client cat $c0/tx_bytes $c0/rx_bytes)
+check "sent, received counts are c0's (before, shown, after: $*)" "yes yes" \
+    "$([ $1 -le $3 ] && [ $3 -le $5 ] && echo yes) $([ $2 -le $4 ] && [ $4 -le $6 ] && echo yes)"
+
 # Row choice over the kernel's flags: permanent addresses are primary and not dynamic.
 in_client ip link add d0 type veth peer name d1
 in_client ip addr add 10.200.0.1/24 dev d0
