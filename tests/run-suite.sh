@@ -28,7 +28,7 @@ if [ -z "${DISPLAY:-}" ]; then
     rm -f "$number"
 fi
 
-# Builds of other presets that a test uses must be current here.
+# Here a test fails, rather than skips, when another preset's build that it uses cannot be brought up to date.
 export TARVELON_SUITE=1
 status=0
 for preset in "$@"; do

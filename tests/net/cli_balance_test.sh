@@ -10,8 +10,9 @@ tool=${1:-$TARVELON_BUILD_DIR/tarvelon}
 [ "${TARVELON_MOUNT_NS:-}" = 1 ] || exec unshare --mount --propagation private env TARVELON_MOUNT_NS=1 "$0" "$@"
 # The release build (another preset's) and its message catalogue are brought up to date: in the suite
 # they must build, elsewhere a build tree not made yet only skips.
-if [ $# -gt 0 ] && { [ "${TARVELON_SUITE:-}" = 1 ] || [ -e "${1%/*}/CMakeCache.txt" ]; }; then
-    cmake --build "${1%/*}" --target tarvelon tarvelon_data || { echo "FAIL: ${1%/*} does not build"; exit 1; }
+release=$(dirname "$tool")
+if [ $# -gt 0 ] && { [ "${TARVELON_SUITE:-}" = 1 ] || [ -e "$release/CMakeCache.txt" ]; }; then
+    cmake --build "$release" --target tarvelon tarvelon_data || { echo "FAIL: $release does not build"; exit 1; }
 fi
 [ -x "$tool" ] || { echo "skipped: $tool not built"; exit 77; }
 . "$src/tests/support/checks.sh"

@@ -35,7 +35,7 @@ __attribute__((noinline)) int call_deeper(int (*call)(WindowHandle))
 }  // namespace
 
 // Played.wiped also needs the typed password gone from the stack, and no freed block holding it or
-// one of freed_secrets.  The child sends the result and that through a pipe.
+// one of freed_secrets.  The child sends the result and Played.wiped through a pipe.
 Played play(int (*call)(WindowHandle), const LoginAnswer* answer)
 {
     FILE* printed = tmpfile();

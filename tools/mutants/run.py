@@ -17,6 +17,7 @@ trees are left as the last mutant built them: rebuild there before running its
 suites."""
 
 import argparse
+import collections
 import json
 import os
 import re
@@ -159,22 +160,29 @@ def try_mutant(m, scratch, presets, tests_of, needs, jobs, every_test):
                 out.write(original)
 
 
+def write_report(scratch, lines, outcomes, tail):
+    """Writes the mutants' report lines and a summary of their `outcomes` to SCRATCH/report.txt; returns the
+    summary, which ends in `tail`."""
+    counts = collections.Counter(outcomes)
+    summary = "summary: %d mutants, %s; %s" % (
+        len(outcomes), ", ".join("%d %s" % (n, o) for o, n in sorted(counts.items())), tail)
+    os.makedirs(scratch, exist_ok=True)
+    with open(os.path.join(scratch, "report.txt"), "w", encoding="utf-8") as report:
+        report.writelines(lines)
+        report.write(summary + "\n")
+    return summary
+
+
 def join_reports(mutants, parts, scratch):
     lines = {line.split()[0]: line for part in parts for line in open(part) if not line.startswith("summary:")}
     missing = [m["id"] for m in mutants if m["id"] not in lines]
     if missing:
         sys.exit("not in any part: " + " ".join(missing))
-    counts = {}
-    for m in mutants:
-        outcome = lines[m["id"]].split()[1]
-        counts[outcome] = counts.get(outcome, 0) + 1
-    os.makedirs(scratch, exist_ok=True)
-    with open(os.path.join(scratch, "report.txt"), "w", encoding="utf-8") as report:
-        report.writelines(lines[m["id"]] for m in mutants)
-        report.write("summary: %d mutants, %s; joined from %d parts\n" % (
-            len(mutants), ", ".join("%d %s" % (n, o) for o, n in sorted(counts.items())), len(parts)))
-    print("joined %d mutants into %s" % (len(mutants), os.path.join(scratch, "report.txt")))
-    return {m["id"]: lines[m["id"]].split()[1] for m in mutants}
+    outcomes = {m["id"]: lines[m["id"]].split()[1] for m in mutants}
+    summary = write_report(scratch, [lines[m["id"]] for m in mutants], list(outcomes.values()),
+                           "joined from %d parts" % len(parts))
+    print("joined %d mutants into %s\n%s" % (len(mutants), os.path.join(scratch, "report.txt"), summary))
+    return outcomes
 
 
 def compare(earlier, outcomes):
@@ -263,19 +271,14 @@ def main():
                                                "  [" + detail + "]" if detail else ""))
         sys.stdout.flush()
 
-    counts = {}
-    for _, outcome, _ in results:
-        counts[outcome] = counts.get(outcome, 0) + 1
-    summary = "summary: %d mutants, %s; %.0f s" % (
-        len(results), ", ".join("%d %s" % (n, o) for o, n in sorted(counts.items())), time.time() - started)
-    with open(os.path.join(scratch, "report.txt"), "w", encoding="utf-8") as report:
-        for m, outcome, detail in results:
-            report.write("%s %s %s%s\n" % (m["id"], outcome, m["file"], "  [" + detail + "]" if detail else ""))
-        report.write(summary + "\n")
+    summary = write_report(
+        scratch, ["%s %s %s%s\n" % (m["id"], outcome, m["file"], "  [" + detail + "]" if detail else "")
+                  for m, outcome, detail in results],
+        [outcome for _, outcome, _ in results], "%.0f s" % (time.time() - started))
     print(summary)
     if args.compare:
         return compare(args.compare, {m["id"]: outcome for m, outcome, _ in results})
-    return 0 if counts.get("KILLED", 0) == len(results) else 1
+    return 0 if all(outcome == "KILLED" for _, outcome, _ in results) else 1
 
 
 if __name__ == "__main__":
